@@ -1,0 +1,30 @@
+#include "platform/posix/posix_process_info.h"
+
+#include <unistd.h>
+
+#include "platform/posix/bundle_paths.h"
+
+extern char** environ;
+
+namespace dralmik::posix {
+
+PosixProcessInfo::PosixProcessInfo(int argc, const char* const* argv) {
+    for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i) arguments_.emplace_back(argv[i]);
+}
+
+int PosixProcessInfo::processIdentifier() const { return static_cast<int>(::getpid()); }
+
+std::map<std::string, std::string> PosixProcessInfo::environment() const {
+    std::map<std::string, std::string> result;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        std::string_view text(*entry);
+        auto equals = text.find('=');
+        if (equals == std::string_view::npos || equals == 0) continue;
+        result.emplace(std::string(text.substr(0, equals)), std::string(text.substr(equals + 1)));
+    }
+    return result;
+}
+
+std::string PosixProcessInfo::homeDirectory() const { return userHomeDirectory(); }
+
+}  // namespace dralmik::posix

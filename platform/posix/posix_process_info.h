@@ -1,0 +1,23 @@
+#pragma once
+// The running process as POSIX shows it: the command line given to main, the environment in
+// environ (read afresh on each call), and the home-directory rule of bundle_paths.h.
+#include "platform/process_info.h"
+
+namespace dralmik::posix {
+
+class PosixProcessInfo : public ProcessInfo {
+public:
+    PosixProcessInfo(int argc, const char* const* argv);
+
+    std::vector<std::string> arguments() const override { return arguments_; }
+    int processIdentifier() const override;
+    // An entry defined with an empty value is present; an entry without "=" or without a name is
+    // left out; when a name occurs twice the first one counts, as it does for getenv().
+    std::map<std::string, std::string> environment() const override;
+    std::string homeDirectory() const override;
+
+private:
+    std::vector<std::string> arguments_;
+};
+
+}  // namespace dralmik::posix
