@@ -1,6 +1,7 @@
 #pragma once
-// The process entry of the menu-bar application, over any platform. Returns the exit status
-// when the event loop ends; the command-line and hand-off paths end the process themselves.
+// The process entry of the menu-bar application, over any platform. It takes one of three
+// paths: the login-item command (which ends the process itself), the hand-off to a running
+// copy (returns 0 at once), or the application (returns 0 when the event loop ends).
 #include "platform/platform.h"
 
 namespace dralmik {

@@ -1,0 +1,74 @@
+// Starting the gateway child and following what it prints until its page is shown.
+#include "app/gateway/scanner.h"
+#include "app/gateway/utf8.h"
+#include "app/shell/app_delegate.h"
+
+namespace dralmik {
+
+namespace {
+
+constexpr double kRequestTimeoutSeconds = 60;
+
+}  // namespace
+
+void AppDelegate::start() {
+    pageShown = false;
+    output.clear();
+    scanner_.reset();
+    showMessage("Starting Dralmik LLM Gateway", "This takes a few seconds.", false);
+
+    TaskSpec spec;
+    spec.executable = resources + "/runtime/node";
+    spec.arguments = {resources + "/app/dist/main.js", "open", "--print"};
+    spec.environment = platform_.processInfo().environment();
+    if (!spec.environment.contains("DRALMIK_HOME")) {
+        spec.environment["DRALMIK_HOME"] =
+            platform_.processInfo().homeDirectory() + "/Library/Application Support/Dralmik Gateway";
+    }
+
+    // Each child has its own decoder and its own handlers; none of them refers to launcher, so
+    // a child replaced by a later start() is still followed to its end.
+    std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    auto decoder = std::make_shared<Utf8ChunkDecoder>();
+    // The exit processing stops this child's reading; it holds the task until then.
+    auto child = std::make_shared<std::shared_ptr<Task>>();
+
+    TaskHandlers handlers;
+    handlers.onRead = [weakSelf, decoder](std::string bytes) {
+        std::optional<std::string> text = decoder->decode(bytes);
+        if (!text || text->empty()) return;
+        if (auto self = weakSelf.lock()) self->received(*text);
+    };
+    handlers.onExit = [weakSelf, child](int status) {
+        if (*child) (*child)->stopReading();
+        child->reset();
+        auto self = weakSelf.lock();
+        if (!self || self->pageShown) return;
+        std::vector<std::string> lines = splitLines(self->output);
+        std::string detail = lines.empty() ? "The launcher exited without saying why (status " +
+                                                 std::to_string(status) + ")."
+                                           : lines.back();
+        self->showMessage("Dralmik LLM Gateway could not start", detail, true);
+    };
+
+    LaunchResult result = platform_.processLauncher().launch(spec, std::move(handlers));
+    if (!result.task) {
+        showMessage("Dralmik LLM Gateway could not start", result.error, true);
+        return;
+    }
+    *child = result.task;
+    launcher = result.task;
+}
+
+void AppDelegate::received(const std::string& chunk) {
+    // Once the page is shown nothing reads output again until the next start(), so it stops
+    // growing here.
+    if (pageShown) return;
+    output += chunk;
+    if (std::optional<Url> url = scanner_.scan(output)) {
+        pageShown = true;
+        webView->loadRequest(*url, kUseProtocolCachePolicy, kRequestTimeoutSeconds);
+    }
+}
+
+}  // namespace dralmik

@@ -1,0 +1,15 @@
+#pragma once
+// Starting the menu-bar icon at login: the service-managed agent, or on older systems a
+// launch-agent file in the user's folder.
+#include <string>
+#include <string_view>
+
+namespace dralmik {
+
+inline constexpr const char* kLoginAgentPlistName = "com.dralmik.gateway.app-login.plist";
+inline constexpr const char* kLegacyAgentRelativePath = "/Library/LaunchAgents/com.dralmik.gateway-app.plist";
+
+// The launch-agent document that starts the executable with "--background" at login.
+std::string legacyAgentDocument(std::string_view executablePath);
+
+}  // namespace dralmik

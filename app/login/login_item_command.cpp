@@ -1,0 +1,47 @@
+#include "app/login/login_item_command.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "common/fail.h"
+
+namespace dralmik {
+
+const char* loginItemStatusName(long status) {
+    static const char* const kNames[] = {"notRegistered", "enabled", "requiresApproval", "notFound"};
+    // Values the table does not know, above or below it, read as the last name.
+    if (status < 0 || status > 3) status = 3;
+    return kNames[status];
+}
+
+LoginItemOutcome runLoginItemCommand(AppService& services, const std::string& command, const std::string& plist) {
+    std::shared_ptr<AgentService> service = services.agentService(plist);
+    LoginItemOutcome outcome;
+    if (command == "register") {
+        if (auto error = service->registerService()) outcome.failure = "register " + plist + ": " + *error;
+    } else if (command == "unregister") {
+        if (auto error = service->unregisterService()) outcome.failure = "unregister " + plist + ": " + *error;
+    } else if (command == "status") {
+        const long status = service->status();
+        outcome.standardOutput = std::string(loginItemStatusName(status)) + "\n";
+        outcome.exitStatus = status == 1 ? 0 : 1;
+    } else {
+        outcome.failure = "unknown command " + command;
+    }
+    return outcome;
+}
+
+void loginItemCommand(AppService& services, const std::string& command, const std::string& plist) {
+    LoginItemOutcome outcome = runLoginItemCommand(services, command, plist);
+    if (outcome.failure) fail(*outcome.failure);
+    const std::string& text = outcome.standardOutput;
+    for (size_t written = 0; written < text.size();) {
+        ssize_t n = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
+        if (n <= 0) break;
+        written += static_cast<size_t>(n);
+    }
+    std::exit(outcome.exitStatus);
+}
+
+}  // namespace dralmik

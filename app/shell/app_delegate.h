@@ -1,0 +1,75 @@
+#pragma once
+// The one object that owns all state of the menu-bar application. The platform calls it as
+// application, window, menu and web-view delegate, and it is the target of the menu actions.
+// Its operations are defined in the folder of the subsystem that owns each of them.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/gateway/scanner.h"
+#include "platform/platform.h"
+
+namespace dralmik {
+
+class AppDelegate : public ApplicationDelegate,
+                    public WindowDelegate,
+                    public MenuDelegate,
+                    public WebViewDelegate,
+                    public ActionTarget,
+                    public std::enable_shared_from_this<AppDelegate> {
+public:
+    explicit AppDelegate(Platform& platform);
+
+    // Application and window lifecycle (app/shell/app_delegate.cpp).
+    void applicationDidFinishLaunching() override;
+    bool applicationShouldTerminateAfterLastWindowClosed() override;
+    void windowWillClose() override;
+    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    void applicationWillTerminate() override;
+
+    // Web content (app/web/).
+    void decidePolicyForNavigation(const std::optional<std::string>& url,
+                                   const std::function<void(NavigationPolicy)>& decisionHandler) override;
+    void didFailProvisionalNavigation(const std::string& localizedDescription) override;
+    void runJavaScriptConfirmPanel(const std::string& message, std::function<void(bool)> completion) override;
+    void runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) override;
+
+    // Status menu (app/statusbar/).
+    void menuWillOpen() override;
+    void perform(Selector selector) override;  // the actions below, by selector
+    void showWindow();
+    void disconnect();
+    void stopAndQuit();
+    void reloadPage();
+    static Image menuBarImage();
+
+private:
+    void start();
+    void received(const std::string& chunk);
+    void showMessage(const std::string& title, const std::string& detail, bool canRetry);
+    void buildStatusItem();
+    void refreshMenu();
+    void applyProbeAnswer(const std::optional<std::string>& answer);
+    void press(const std::string& id);
+    void keepIconAtLogin(bool enable);
+
+    Platform& platform_;
+
+    std::shared_ptr<Window> window;
+    std::shared_ptr<WebView> webView;
+    std::shared_ptr<Task> launcher;
+    std::string output;
+    bool pageShown = false;
+    std::shared_ptr<StatusItem> statusItem;
+    const std::shared_ptr<MenuItem> stateLine;
+    std::shared_ptr<MenuItem> disconnectItem;
+    std::shared_ptr<MenuItem> stopItem;
+    std::shared_ptr<Timer> stateTimer;
+    const std::string resources;
+    const bool startedAtLogin;
+
+    // Where the scan for the announced address goes on from; emptied with output.
+    OutputScanner scanner_;
+};
+
+}  // namespace dralmik

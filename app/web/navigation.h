@@ -1,0 +1,30 @@
+#pragma once
+// Which addresses the window's web view may show, and what the others lead to.
+#include <optional>
+#include <string>
+
+#include "platform/url.h"
+#include "platform/web_view.h"
+
+namespace dralmik {
+
+// Served by the local gateway: http or https on localhost or 127.0.0.1, any port or path.
+bool isLocal(const Url& url);
+
+struct NavigationDecision {
+    enum class Then {
+        Nothing,
+        Quit,            // withdraw the login start, then terminate
+        Restart,         // start the gateway again
+        OpenExternally,  // hand the address to the desktop's default handler
+    };
+    NavigationPolicy policy = NavigationPolicy::Cancel;
+    Then then = Then::Nothing;
+    std::optional<Url> url;
+};
+
+// The decision for a request's URL text (none when the request has no URL). Text that does
+// not parse as a URL is treated like a request without one.
+NavigationDecision decideNavigation(const std::optional<std::string>& urlText);
+
+}  // namespace dralmik
