@@ -1,0 +1,219 @@
+#include "tests/support/test_platform.h"
+
+#include <stdexcept>
+
+namespace dralmik::testing {
+
+void TestMenuItem::choose(TestPlatform& platform) {
+    if (!enabled || isSeparator) return;
+    if (auto t = target.lock()) {
+        t->perform(action);
+    } else if (action == Selector::Terminate) {
+        platform.application().terminate();
+    }
+}
+
+TestMenuItem& TestMenu::item(const std::string& title) const {
+    for (const auto& item : items) {
+        if (!item->isSeparator && item->title_ == title) return *item;
+    }
+    throw std::runtime_error("no menu item " + title);
+}
+
+std::vector<std::string> TestMenu::describe() const {
+    std::vector<std::string> lines;
+    for (const auto& item : items) {
+        if (item->hidden) continue;
+        if (item->isSeparator) {
+            lines.push_back("-");
+        } else {
+            lines.push_back(item->enabled ? item->title_ : "(" + item->title_ + ")");
+        }
+    }
+    return lines;
+}
+
+void TestWebView::answerScript(std::optional<std::string> value) {
+    Script script = std::move(scripts.front());
+    scripts.pop_front();
+    if (script.completion) script.completion(std::move(value));
+}
+
+void TestWindow::setFrame(Rect f, bool) {
+    note("setFrame");
+    frame_ = f;
+    if (!autosaveName.empty()) saved_[autosaveName] = f;
+}
+
+void TestWindow::center() {
+    note("center");
+    frame_.origin = {(kScreen.size.width - frame_.size.width) / 2, (kScreen.size.height - frame_.size.height) / 2};
+}
+
+void TestWindow::setFrameAutosaveName(const std::string& name) {
+    note("setFrameAutosaveName " + name);
+    autosaveName = name;
+    if (auto found = saved_.find(name); found != saved_.end()) {
+        frame_ = found->second;
+    } else {
+        saved_[name] = frame_;
+    }
+}
+
+void TestWindow::close() {
+    if (auto d = delegate.lock()) d->windowWillClose();
+    visible = false;
+}
+
+TestPlatform::TestPlatform() = default;
+
+std::shared_ptr<WebView> TestPlatform::makeWebView(Rect, const WebViewConfiguration& configuration) {
+    lastConfiguration = configuration;
+    log.push_back("makeWebView");
+    webViews.push_back(std::make_shared<TestWebView>(log));
+    return webViews.back();
+}
+
+std::shared_ptr<Window> TestPlatform::makeWindow(Rect contentRect, unsigned styleMask, BackingStore backing,
+                                                 bool defer) {
+    log.push_back("makeWindow");
+    windowCreations.push_back({contentRect, styleMask, backing, defer});
+    windows.push_back(std::make_shared<TestWindow>(log, savedFrames));
+    windows.back()->frame_ = contentRect;
+    return windows.back();
+}
+
+std::shared_ptr<AgentService> TestPlatform::agentService(const std::string& plistName) {
+    agentRequests.push_back(plistName);
+    return std::shared_ptr<AgentService>(agents.try_emplace(plistName, std::make_shared<TestAgentService>(log))
+                                             .first->second);
+}
+
+TestAgentService& TestPlatform::agent(const std::string& plistName) {
+    return *agents.try_emplace(plistName, std::make_shared<TestAgentService>(log)).first->second;
+}
+
+std::vector<RunningApplication> TestPlatform::runningApplications(const std::string& bundleIdentifier) {
+    log.push_back("runningApplications " + bundleIdentifier);
+    return running;
+}
+
+void TestPlatform::sendReopenEvent(int target, const ReopenEvent& event) {
+    log.push_back("sendReopenEvent " + std::to_string(target));
+    reopens.push_back({target, event});
+}
+
+void TestPlatform::activate(int target, unsigned options) {
+    log.push_back("activate " + std::to_string(target));
+    activatedCopies.emplace_back(target, options);
+}
+
+std::optional<std::string> TestPlatform::readTextFile(const std::string& path) {
+    auto found = fileContents.find(path);
+    if (found == fileContents.end()) return std::nullopt;
+    return found->second;
+}
+
+bool TestPlatform::writeFileAtomically(const std::string& path, const std::string& contents) {
+    log.push_back("files.write " + path);
+    writes.push_back(path);
+    if (failWrites) return false;
+    fileContents[path] = contents;
+    return true;
+}
+
+bool TestPlatform::createDirectories(const std::string& path) {
+    log.push_back("files.createDirectories " + path);
+    directories.push_back(path);
+    return !failDirectories;
+}
+
+bool TestPlatform::removeFile(const std::string& path) {
+    log.push_back("files.remove " + path);
+    removals.push_back(path);
+    return fileContents.erase(path) > 0;
+}
+
+void TestPlatform::setActivationPolicy(ActivationPolicy policy) {
+    log.push_back(policy == ActivationPolicy::Regular ? "app.policy regular" : "app.policy accessory");
+    policies.push_back(policy);
+}
+
+void TestPlatform::setMainMenu(std::shared_ptr<Menu> menu) {
+    log.push_back("app.setMainMenu");
+    mainMenu = std::static_pointer_cast<TestMenu>(menu);
+}
+
+void TestPlatform::setWindowsMenu(std::shared_ptr<Menu> menu) {
+    log.push_back("app.setWindowsMenu");
+    windowsMenu = std::static_pointer_cast<TestMenu>(menu);
+}
+
+void TestPlatform::terminate() {
+    log.push_back("app.terminate");
+    ++terminations;
+    if (auto d = appDelegate.lock()) d->applicationWillTerminate();
+}
+
+int TestPlatform::run() {
+    log.push_back("app.run");
+    ++runs;
+    if (auto d = appDelegate.lock()) d->applicationDidFinishLaunching();
+    return 0;
+}
+
+std::shared_ptr<StatusItem> TestPlatform::statusItemWithLength(double length) {
+    log.push_back("statusItem");
+    statusItems.push_back(std::make_shared<TestStatusItem>(length, statusItemHasButton));
+    return statusItems.back();
+}
+
+std::shared_ptr<Timer> TestPlatform::scheduledTimer(double interval, bool repeats, std::function<void()> block) {
+    log.push_back("timer");
+    auto timer = std::make_shared<TestTimer>();
+    timer->interval = interval;
+    timer->repeats = repeats;
+    timer->block = std::move(block);
+    timerList.push_back(timer);
+    return timer;
+}
+
+void TestPlatform::fireTimers() {
+    for (const auto& timer : timerList) {
+        if (timer->valid) timer->block();
+    }
+}
+
+void TestPlatform::beginSheet(Window& window, const AlertSpec& alert, std::function<void(long)> completion) {
+    sheets.push_back({alert, &window, std::move(completion)});
+}
+
+void TestPlatform::answerSheet(long response) {
+    Sheet sheet = std::move(sheets.front());
+    sheets.pop_front();
+    sheet.completion(response);
+}
+
+LaunchResult TestPlatform::launch(const TaskSpec& spec, TaskHandlers handlers) {
+    log.push_back("launch");
+    launches.push_back(spec);
+    if (launchError) return {nullptr, *launchError};
+    tasks.push_back(std::make_shared<TestTask>(1000 + static_cast<int>(tasks.size()), std::move(handlers)));
+    return {tasks.back(), ""};
+}
+
+TestMenu& TestPlatform::statusMenu() { return *statusItems.at(0)->menu; }
+
+std::optional<NavigationPolicy> TestPlatform::navigate(const std::optional<std::string>& url) {
+    std::optional<NavigationPolicy> decision;
+    int decisions = 0;
+    auto delegate = webView().navigationDelegate.lock();
+    delegate->decidePolicyForNavigation(url, [&](NavigationPolicy policy) {
+        decision = policy;
+        ++decisions;
+    });
+    if (decisions != 1) throw std::runtime_error("expected exactly one decision");
+    return decision;
+}
+
+}  // namespace dralmik::testing

@@ -1,0 +1,388 @@
+#pragma once
+// A platform for the core's tests: every port, recording what the core asked for and letting
+// a test answer the callbacks (a probe's value, a navigation failure, an alert, a timer tick,
+// a child's output and exit). Calls that matter for ordering also go to one shared log.
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace dralmik::testing {
+
+using Log = std::vector<std::string>;
+
+class TestMenu;
+
+class TestMenuItem : public MenuItem {
+public:
+    TestMenuItem(std::string title, Selector action, std::string key, bool separator = false)
+        : title_(std::move(title)), action(action), keyEquivalent(std::move(key)), isSeparator(separator) {}
+    std::string title() const override { return title_; }
+    void setTitle(const std::string& title) override { title_ = title; }
+    bool isHidden() const override { return hidden; }
+    void setHidden(bool h) override { hidden = h; }
+    bool isEnabled() const override { return enabled; }
+    void setEnabled(bool e) override { enabled = e; }
+    void setTarget(std::weak_ptr<ActionTarget> t) override { target = std::move(t); }
+    void setKeyEquivalentModifierMask(unsigned mask) override { modifierMask = mask; }
+    void setSubmenu(std::shared_ptr<Menu> menu) override { submenu = std::move(menu); }
+
+    // Chooses the item as a user would: its target, or the first responder.
+    void choose(class TestPlatform& platform);
+
+    std::string title_;
+    Selector action;
+    std::string keyEquivalent;
+    bool isSeparator;
+    bool hidden = false;
+    bool enabled = true;
+    unsigned modifierMask = kModifierCommand;
+    std::weak_ptr<ActionTarget> target;
+    std::shared_ptr<Menu> submenu;
+};
+
+class TestMenu : public Menu {
+public:
+    explicit TestMenu(std::string title) : title(std::move(title)) {}
+    void setAutoenablesItems(bool a) override { autoenables = a; }
+    void addItem(std::shared_ptr<MenuItem> item) override { items.push_back(std::static_pointer_cast<TestMenuItem>(item)); }
+    std::shared_ptr<MenuItem> addItem(const std::string& title, Selector action, const std::string& key) override {
+        auto item = std::make_shared<TestMenuItem>(title, action, key);
+        items.push_back(item);
+        return item;
+    }
+    void addSeparator() override { items.push_back(std::make_shared<TestMenuItem>("", Selector::None, "", true)); }
+    void setDelegate(std::weak_ptr<MenuDelegate> d) override { delegate = std::move(d); }
+
+    TestMenuItem& item(const std::string& title) const;
+    // The visible items' titles, separators as "-", disabled ones in parentheses.
+    std::vector<std::string> describe() const;
+
+    std::string title;
+    bool autoenables = true;
+    std::vector<std::shared_ptr<TestMenuItem>> items;
+    std::weak_ptr<MenuDelegate> delegate;
+};
+
+class TestWebView : public WebView {
+public:
+    explicit TestWebView(Log& log) : log_(log) {}
+    void setNavigationDelegate(std::weak_ptr<WebViewDelegate> d) override { navigationDelegate = std::move(d); }
+    void setUIDelegate(std::weak_ptr<WebViewDelegate> d) override { uiDelegate = std::move(d); }
+    void setAllowsBackForwardNavigationGestures(bool a) override { gestures = a; }
+    void setUnderPageBackgroundColor(Color c) override {
+        underPageColor = c;
+        log_.push_back("webView.setUnderPageBackgroundColor");
+    }
+    void loadRequest(const Url& url, int cachePolicy, double timeout) override {
+        loads.push_back(url.string());
+        lastCachePolicy = cachePolicy;
+        lastTimeout = timeout;
+        log_.push_back("webView.loadRequest " + url.string());
+    }
+    void loadHTMLString(const std::string& html) override {
+        loads.push_back("html");
+        this->html = html;
+        log_.push_back("webView.loadHTMLString");
+    }
+    void evaluateJavaScript(const std::string& script, std::function<void(std::optional<std::string>)> c) override {
+        scripts.push_back({script, std::move(c)});
+    }
+    void reload() override { ++reloads; }
+
+    // Answers the oldest script still waiting for its value.
+    void answerScript(std::optional<std::string> value);
+
+    struct Script {
+        std::string text;
+        std::function<void(std::optional<std::string>)> completion;
+    };
+    std::weak_ptr<WebViewDelegate> navigationDelegate, uiDelegate;
+    bool gestures = true;
+    std::optional<Color> underPageColor;
+    std::vector<std::string> loads;  // URLs, "html" for a status page
+    std::string html;                // the last status page
+    int lastCachePolicy = -1;
+    double lastTimeout = 0;
+    std::deque<Script> scripts;
+    int reloads = 0;
+
+private:
+    Log& log_;
+};
+
+class TestWindow : public Window {
+public:
+    TestWindow(Log& log, std::map<std::string, Rect>& saved) : log_(log), saved_(saved) {}
+    void setTitle(const std::string& t) override { note("setTitle " + t); title = t; }
+    void setBackgroundColor(Color c) override { note("setBackgroundColor"); background = c; }
+    void setTitlebarAppearsTransparent(bool t) override { note("setTitlebarAppearsTransparent"); transparentTitlebar = t; }
+    void setDarkAppearance() override { note("setDarkAppearance"); }
+    void setContentView(std::shared_ptr<WebView> v) override { note("setContentView"); content = std::move(v); }
+    void setReleasedWhenClosed(bool r) override { note("setReleasedWhenClosed"); releasedWhenClosed = r; }
+    void setDelegate(std::weak_ptr<WindowDelegate> d) override { note("setDelegate"); delegate = std::move(d); }
+    void setFrame(Rect f, bool) override;
+    void center() override;
+    void setFrameAutosaveName(const std::string& name) override;
+    Rect frame() const override { return frame_; }
+    void setMinSize(Size s) override { note("setMinSize"); minSize = s; }
+    void makeKeyAndOrderFront() override { note("makeKeyAndOrderFront"); visible = true; }
+    bool isMiniaturized() const override { return miniaturized; }
+    void deminiaturize() override { note("deminiaturize"); miniaturized = false; }
+
+    // The user closes the window: the delegate hears of it, the window hides.
+    void close();
+
+    std::string title;
+    Color background;
+    bool transparentTitlebar = false;
+    std::shared_ptr<WebView> content;
+    bool releasedWhenClosed = true;
+    std::weak_ptr<WindowDelegate> delegate;
+    Size minSize;
+    bool visible = false;
+    bool miniaturized = false;
+    std::string autosaveName;
+    Rect frame_;
+    static constexpr Rect kScreen{{0, 0}, {1440, 900}};
+
+private:
+    void note(const std::string& call) { log_.push_back("window." + call); }
+    Log& log_;
+    std::map<std::string, Rect>& saved_;
+};
+
+class TestTask : public Task {
+public:
+    explicit TestTask(int pid, TaskHandlers handlers) : pid(pid), handlers(std::move(handlers)) {}
+    int processIdentifier() const override { return pid; }
+    bool isRunning() const override { return running; }
+    void terminate() override { ++terminations; }
+    void stopReading() override { readingStopped = true; }
+
+    // The child writes bytes; they arrive unless reading was stopped.
+    void write(const std::string& bytes) {
+        if (!readingStopped) handlers.onRead(bytes);
+    }
+    void exit(int status) {
+        running = false;
+        handlers.onExit(status);
+    }
+
+    int pid;
+    TaskHandlers handlers;
+    bool running = true;
+    bool readingStopped = false;
+    int terminations = 0;
+};
+
+class TestAgentService : public AgentService {
+public:
+    explicit TestAgentService(Log& log) : log_(log) {}
+    long status() override { log_.push_back("agent.status"); return statusValue; }
+    std::optional<std::string> registerService() override {
+        log_.push_back("agent.register");
+        if (!registerError) statusValue = 1;
+        return registerError;
+    }
+    std::optional<std::string> unregisterService() override {
+        log_.push_back("agent.unregister");
+        if (!unregisterError) statusValue = 0;
+        return unregisterError;
+    }
+    long statusValue = 0;
+    std::optional<std::string> registerError, unregisterError;
+
+private:
+    Log& log_;
+};
+
+class TestPlatform : public Platform,
+                     ProcessInfo,
+                     Bundle,
+                     System,
+                     AppService,
+                     RunningCopies,
+                     Files,
+                     Application,
+                     MenuFactory,
+                     StatusBar,
+                     TimerScheduler,
+                     Alerts,
+                     Workspace,
+                     MainQueue,
+                     ProcessLauncher {
+public:
+    TestPlatform();
+
+    // Platform
+    ProcessInfo& processInfo() override { return *this; }
+    Bundle& bundle() override { return *this; }
+    System& system() override { return *this; }
+    AppService& appService() override { return *this; }
+    RunningCopies& runningCopies() override { return *this; }
+    Files& files() override { return *this; }
+    Application& application() override { return *this; }
+    MenuFactory& menus() override { return *this; }
+    StatusBar& statusBar() override { return *this; }
+    TimerScheduler& timers() override { return *this; }
+    Alerts& alerts() override { return *this; }
+    Workspace& workspace() override { return *this; }
+    MainQueue& mainQueue() override { return *this; }
+    ProcessLauncher& processLauncher() override { return *this; }
+    std::shared_ptr<WebView> makeWebView(Rect, const WebViewConfiguration& configuration) override;
+    std::shared_ptr<Window> makeWindow(Rect contentRect, unsigned styleMask, BackingStore backing, bool defer) override;
+
+    // ProcessInfo
+    std::vector<std::string> arguments() const override { return args; }
+    int processIdentifier() const override { return pid; }
+    std::map<std::string, std::string> environment() const override { return env; }
+    std::string homeDirectory() const override { return home; }
+    // Bundle
+    std::string bundlePath() const override { return bundleDir; }
+    std::string resourcePath() const override { return resourceDir; }
+    std::optional<std::string> bundleIdentifier() const override { return identifier; }
+    std::optional<std::string> executablePath() const override { return executable; }
+    // System
+    bool isAtLeast(int major, int minor) const override {
+        return systemMajor > major || (systemMajor == major && systemMinor >= minor);
+    }
+    // AppService
+    std::shared_ptr<AgentService> agentService(const std::string& plistName) override;
+    // RunningCopies
+    std::vector<RunningApplication> runningApplications(const std::string& bundleIdentifier) override;
+    void sendReopenEvent(int pid, const ReopenEvent& event) override;
+    void activate(int pid, unsigned options) override;
+    // Files
+    std::optional<std::string> readTextFile(const std::string& path) override;
+    bool writeFileAtomically(const std::string& path, const std::string& contents) override;
+    bool createDirectories(const std::string& path) override;
+    bool removeFile(const std::string& path) override;
+    // Application
+    void setDelegate(std::weak_ptr<ApplicationDelegate> d) override { appDelegate = std::move(d); }
+    void setActivationPolicy(ActivationPolicy policy) override;
+    void activateIgnoringOtherApps() override { log.push_back("app.activate"); ++activations; }
+    void setMainMenu(std::shared_ptr<Menu> menu) override;
+    void setWindowsMenu(std::shared_ptr<Menu> menu) override;
+    void terminate() override;
+    int run() override;
+    // MenuFactory
+    std::shared_ptr<Menu> makeMenu(const std::string& title) override { return std::make_shared<TestMenu>(title); }
+    std::shared_ptr<MenuItem> makeMenuItem(const std::string& title, Selector action, const std::string& key) override {
+        return std::make_shared<TestMenuItem>(title, action, key);
+    }
+    // StatusBar
+    std::shared_ptr<StatusItem> statusItemWithLength(double length) override;
+    // TimerScheduler
+    std::shared_ptr<Timer> scheduledTimer(double interval, bool repeats, std::function<void()> block) override;
+    // Alerts
+    void beginSheet(Window& window, const AlertSpec& alert, std::function<void(long)> completion) override;
+    // Workspace
+    bool openURL(const Url& url) override {
+        opened.push_back(url.string());
+        return true;
+    }
+    // MainQueue
+    void post(std::function<void()> work) override { posted.push_back(std::move(work)); }
+    // ProcessLauncher
+    LaunchResult launch(const TaskSpec& spec, TaskHandlers handlers) override;
+
+    // What a test sets.
+    std::vector<std::string> args{"/Applications/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway"};
+    int pid = 4242;
+    std::map<std::string, std::string> env{{"PATH", "/usr/bin"}};
+    std::string home = "/Users/ada";
+    std::string bundleDir = "/Applications/Dralmik LLM Gateway.app";
+    std::string resourceDir = "/Applications/Dralmik LLM Gateway.app/Contents/Resources";
+    std::optional<std::string> identifier = "com.dralmik.gateway.app";
+    std::optional<std::string> executable = "/Applications/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway";
+    int systemMajor = 13, systemMinor = 0;
+    std::vector<RunningApplication> running;
+    std::optional<std::string> launchError;  // the next launches fail with this reason
+    bool statusItemHasButton = true;
+    bool failWrites = false, failDirectories = false;
+
+    // What the core asked for.
+    Log log;
+    std::vector<ActivationPolicy> policies;
+    int activations = 0;
+    int terminations = 0;
+    int runs = 0;
+    std::weak_ptr<ApplicationDelegate> appDelegate;
+    std::shared_ptr<TestMenu> mainMenu, windowsMenu;
+    std::vector<std::shared_ptr<TestWebView>> webViews;
+    std::vector<std::shared_ptr<TestWindow>> windows;
+    WebViewConfiguration lastConfiguration;
+    struct WindowCreation {
+        Rect contentRect;
+        unsigned styleMask;
+        BackingStore backing;
+        bool defer;
+    };
+    std::vector<WindowCreation> windowCreations;
+    std::map<std::string, Rect> savedFrames;
+    std::map<std::string, std::shared_ptr<TestAgentService>> agents;
+    std::vector<std::string> agentRequests;
+    struct Reopen {
+        int pid;
+        ReopenEvent event;
+    };
+    std::vector<Reopen> reopens;
+    std::vector<std::pair<int, unsigned>> activatedCopies;
+    std::map<std::string, std::string> fileContents;
+    std::vector<std::string> directories, writes, removals;
+    class TestStatusItem;
+    std::vector<std::shared_ptr<TestStatusItem>> statusItems;
+    struct TestTimer;
+    std::vector<std::shared_ptr<TestTimer>> timerList;
+    struct Sheet {
+        AlertSpec spec;
+        Window* window;
+        std::function<void(long)> completion;
+    };
+    std::deque<Sheet> sheets;
+    std::vector<std::string> opened;
+    std::deque<std::function<void()>> posted;
+    std::vector<TaskSpec> launches;
+    std::vector<std::shared_ptr<TestTask>> tasks;
+
+    // Convenience for tests.
+    TestWebView& webView() { return *webViews.at(0); }
+    TestWindow& window() { return *windows.at(0); }
+    TestTask& task() { return *tasks.back(); }
+    TestMenu& statusMenu();
+    TestAgentService& agent(const std::string& plistName);
+    void fireTimers();
+    void answerSheet(long response);
+    // The decision and what followed, for a navigation to the URL text.
+    std::optional<NavigationPolicy> navigate(const std::optional<std::string>& url);
+};
+
+class TestPlatform::TestStatusItem : public StatusItem {
+public:
+    TestStatusItem(double length, bool button) : length(length), button(button) {}
+    bool hasButton() const override { return button; }
+    void setImage(const Image& i) override { image = i; }
+    void setToolTip(const std::string& t) override { toolTip = t; }
+    void setMenu(std::shared_ptr<Menu> m) override { menu = std::static_pointer_cast<TestMenu>(m); }
+    double length;
+    bool button;
+    std::optional<Image> image;
+    std::optional<std::string> toolTip;
+    std::shared_ptr<TestMenu> menu;
+};
+
+struct TestPlatform::TestTimer : Timer {
+    void invalidate() override { valid = false; }
+    double interval = 0;
+    bool repeats = false;
+    bool valid = true;
+    std::function<void()> block;
+};
+
+}  // namespace dralmik::testing

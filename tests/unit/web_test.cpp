@@ -1,0 +1,132 @@
+// Which addresses load in the window, load failures and the page's dialogs.
+#include "app/web/navigation.h"
+#include "tests/unit/fixture.h"
+
+namespace dralmik::testing {
+namespace {
+
+using Then = NavigationDecision::Then;
+
+struct Row {
+    std::optional<std::string> url;
+    NavigationPolicy policy;
+    Then then;
+};
+
+TEST(Navigation, DecisionTable) {
+    const auto allow = NavigationPolicy::Allow, cancel = NavigationPolicy::Cancel;
+    const std::vector<Row> rows = {
+        {std::nullopt, cancel, Then::Nothing},
+        {"dralmik://quit", cancel, Then::Quit},
+        {"dralmik://quit/now?x=1", cancel, Then::Quit},
+        {"dralmik://QUIT", cancel, Then::Restart},
+        {"dralmik://retry", cancel, Then::Restart},
+        {"dralmik:retry", cancel, Then::Restart},
+        {"dralmik:///x", cancel, Then::Restart},
+        {"dralmik://user@quit:99/", cancel, Then::Quit},
+        {"about:blank", allow, Then::Nothing},
+        {"about:srcdoc", allow, Then::Nothing},
+        {"http://localhost/", allow, Then::Nothing},
+        {"https://localhost:8443/a/b?c#d", allow, Then::Nothing},
+        {"http://127.0.0.1:80/", allow, Then::Nothing},
+        {"http://LOCALHOST:1/", cancel, Then::OpenExternally},
+        {"http://127.0.0.2:1/", cancel, Then::OpenExternally},
+        {"http://[::1]:8080/", cancel, Then::OpenExternally},
+        {"https://example.com/docs", cancel, Then::OpenExternally},
+        {"mailto:help@example.com", cancel, Then::OpenExternally},
+        {"file:///etc/passwd", cancel, Then::Nothing},
+        {"javascript:alert(1)", cancel, Then::Nothing},
+        {"data:text/html,hi", cancel, Then::Nothing},
+        {"ftp://localhost/", cancel, Then::Nothing},
+        {"/relative/path", cancel, Then::Nothing},
+        {"http://local host/", cancel, Then::Nothing},  // not a URL at all
+    };
+    for (const Row& row : rows) {
+        NavigationDecision decision = decideNavigation(row.url);
+        EXPECT_EQ(decision.policy, row.policy) << row.url.value_or("(none)");
+        EXPECT_EQ(decision.then, row.then) << row.url.value_or("(none)");
+    }
+}
+
+TEST(Navigation, LocalMeansHttpOnTheTwoLoopbackNames) {
+    auto local = [](const char* text) { return isLocal(*Url::parse(text)); };
+    EXPECT_TRUE(local("http://localhost"));
+    EXPECT_TRUE(local("https://127.0.0.1:9/x"));
+    EXPECT_TRUE(local("http://user:pw@localhost:1/"));
+    EXPECT_FALSE(local("ws://localhost:1/"));
+    EXPECT_FALSE(local("http:localhost"));
+    EXPECT_FALSE(local("http:///path"));
+    EXPECT_FALSE(local("localhost:80"));
+}
+
+using Web = LaunchedApp;
+
+TEST_F(Web, QuitWithdrawsTheLoginStartThenTerminates) {
+    launch();
+    platform.log.clear();
+    EXPECT_EQ(platform.navigate("dralmik://quit"), NavigationPolicy::Cancel);
+    const Log expected = {"files.remove /Users/ada/Library/LaunchAgents/com.dralmik.gateway-app.plist",
+                          "agent.unregister", "app.terminate"};
+    EXPECT_EQ(platform.log, expected);
+    EXPECT_EQ(platform.task().terminations, 1);
+}
+
+TEST_F(Web, ForeignAddressesGoToTheDesktopAndRetryStartsAgain) {
+    launch();
+    EXPECT_EQ(platform.navigate("https://example.com/"), NavigationPolicy::Cancel);
+    EXPECT_EQ(platform.opened, std::vector<std::string>{"https://example.com/"});
+    EXPECT_EQ(platform.navigate("file:///tmp/x"), NavigationPolicy::Cancel);
+    EXPECT_EQ(platform.opened.size(), 1u);
+    EXPECT_EQ(platform.launches.size(), 1u);
+    EXPECT_EQ(platform.navigate("dralmik://anything"), NavigationPolicy::Cancel);
+    EXPECT_EQ(platform.launches.size(), 2u);
+    EXPECT_EQ(platform.navigate("about:blank"), NavigationPolicy::Allow);
+}
+
+TEST_F(Web, ALoadFailureMattersOnlyOnceTheGatewayPageWasShown) {
+    launch();
+    delegate->didFailProvisionalNavigation("Could not connect to localhost: Connection refused");
+    EXPECT_TRUE(showsStatusPage("Starting Dralmik LLM Gateway"));
+
+    showGatewayPage();
+    delegate->didFailProvisionalNavigation("Could not connect to localhost: Connection refused");
+    EXPECT_TRUE(showsStatusPage("Dralmik LLM Gateway is not responding"));
+    EXPECT_EQ(statusDetail(),
+              "The background service did not answer. Could not connect to localhost: Connection refused");
+    EXPECT_NE(platform.webView().html.find("dralmik://retry"), std::string::npos);
+
+    delegate->didFailProvisionalNavigation("");
+    EXPECT_EQ(statusDetail(), "The background service did not answer. ");
+    // Still counted as shown: the menu keeps probing, the exit changes nothing.
+    platform.task().exit(1);
+    EXPECT_TRUE(showsStatusPage("Dralmik LLM Gateway is not responding"));
+}
+
+TEST_F(Web, DialogsAreSheetsOnTheWindowAnsweredLater) {
+    launch();
+    platform.window().close();
+    int alerted = 0;
+    delegate->runJavaScriptAlertPanel("Saved <b>", [&] { ++alerted; });
+    std::vector<bool> confirmed;
+    delegate->runJavaScriptConfirmPanel("Stop the gateway?", [&](bool ok) { confirmed.push_back(ok); });
+    delegate->runJavaScriptConfirmPanel("Really?", [&](bool ok) { confirmed.push_back(ok); });
+    delegate->runJavaScriptConfirmPanel("Sure?", [&](bool ok) { confirmed.push_back(ok); });
+
+    ASSERT_EQ(platform.sheets.size(), 4u);
+    EXPECT_EQ(platform.sheets[0].spec.messageText, "Saved <b>");
+    EXPECT_EQ(platform.sheets[0].spec.buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(platform.sheets[1].spec.buttons, (std::vector<std::string>{"OK", "Cancel"}));
+    EXPECT_EQ(platform.sheets[1].window, platform.windows[0].get());
+    EXPECT_FALSE(platform.window().visible);  // not brought forward for a dialog
+    EXPECT_EQ(alerted, 0);
+
+    platform.answerSheet(1001);  // any answer ends an alert
+    platform.answerSheet(1000);
+    platform.answerSheet(1001);
+    platform.answerSheet(-1000);
+    EXPECT_EQ(alerted, 1);
+    EXPECT_EQ(confirmed, (std::vector<bool>{true, false, false}));
+}
+
+}  // namespace
+}  // namespace dralmik::testing
