@@ -1,0 +1,39 @@
+#pragma once
+// Window frames kept across launches, in a key file (one group per autosave name). The core
+// speaks in frames with the origin at the bottom left of the screen; X11 and GTK place windows
+// by their top-left corner from the top of the screen. Frames are stored by their top-left
+// corner, so a restored window keeps that corner even when the screen's height has changed.
+#include <optional>
+#include <string>
+
+#include "platform/geometry.h"
+
+namespace dralmik::gtk {
+
+// A window position as the toolkit takes it: whole pixels, top-left origin.
+struct PixelFrame {
+    int x = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const PixelFrame&) const = default;
+};
+
+// Sizes round up (a minimum of 437.5 points must not shrink to 437) and positions to the
+// nearest pixel.
+PixelFrame toPixelFrame(const Rect& frame, double screenHeight);
+Rect toCoreFrame(const PixelFrame& frame, double screenHeight);
+
+class FrameStore {
+public:
+    explicit FrameStore(std::string path);
+    // The saved frame, as a pixel frame; none when nothing valid was saved under the name.
+    std::optional<PixelFrame> load(const std::string& name) const;
+    bool save(const std::string& name, const PixelFrame& frame) const;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace dralmik::gtk

@@ -1,0 +1,39 @@
+#pragma once
+// The main queue and timers on GLib's default main context. Neither needs a display.
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "platform/main_queue.h"
+#include "platform/timer.h"
+
+namespace dralmik::gtk {
+
+// Posts run on the thread that iterates the default main context, one at a time and in the
+// order they were made, whichever threads made them. GLib does not promise an order among
+// sources of equal priority, so the queue keeps its own list and has at most one idle source
+// pending to drain it.
+class GLibMainQueue : public MainQueue {
+public:
+    GLibMainQueue();
+    ~GLibMainQueue() override;
+    void post(std::function<void()> work) override;
+
+private:
+    struct Shared {
+        std::mutex mutex;
+        std::deque<std::function<void()>> pending;
+        bool drainScheduled = false;
+        bool closed = false;
+    };
+    static int drain(void* data);
+    std::shared_ptr<Shared> shared_;
+};
+
+class GLibTimerScheduler : public TimerScheduler {
+public:
+    std::shared_ptr<Timer> scheduledTimer(double intervalSeconds, bool repeats, std::function<void()> block) override;
+};
+
+}  // namespace dralmik::gtk

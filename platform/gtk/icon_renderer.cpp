@@ -1,0 +1,124 @@
+#include "platform/gtk/icon_renderer.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace dralmik::gtk {
+namespace {
+
+void setSource(cairo_t* cr, const Color& c) { cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha); }
+
+cairo_line_cap_t capFor(LineCap cap) {
+    switch (cap) {
+    case LineCap::Round: return CAIRO_LINE_CAP_ROUND;
+    case LineCap::Square: return CAIRO_LINE_CAP_SQUARE;
+    case LineCap::Butt: break;
+    }
+    return CAIRO_LINE_CAP_BUTT;
+}
+
+// A rounded rectangle whose corners are quarter ellipses with the given radii, each clamped to
+// half the side, as the desktop's own path helpers do.
+void roundedRect(cairo_t* cr, const Rect& r, double rx, double ry) {
+    rx = std::min(rx, r.size.width / 2);
+    ry = std::min(ry, r.size.height / 2);
+    const double x = r.origin.x, y = r.origin.y, w = r.size.width, h = r.size.height;
+    if (rx <= 0 || ry <= 0) {
+        cairo_rectangle(cr, x, y, w, h);
+        return;
+    }
+    cairo_new_sub_path(cr);
+    const double corners[4][3] = {{x + w - rx, y + ry, -M_PI / 2},
+                                  {x + w - rx, y + h - ry, 0},
+                                  {x + rx, y + h - ry, M_PI / 2},
+                                  {x + rx, y + ry, M_PI}};
+    for (const auto& c : corners) {
+        cairo_save(cr);
+        cairo_translate(cr, c[0], c[1]);
+        cairo_scale(cr, rx, ry);
+        cairo_arc(cr, 0, 0, 1, c[2], c[2] + M_PI / 2);
+        cairo_restore(cr);
+    }
+    cairo_close_path(cr);
+}
+
+void oval(cairo_t* cr, const Rect& r) {
+    cairo_save(cr);
+    cairo_translate(cr, r.origin.x + r.size.width / 2, r.origin.y + r.size.height / 2);
+    cairo_scale(cr, r.size.width / 2, r.size.height / 2);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+    cairo_restore(cr);
+}
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+std::optional<std::string> renderPng(const Image& image, const RenderOptions& options) {
+    const int width = std::max(1, static_cast<int>(std::ceil(image.size.width * options.scale - 1e-9)));
+    const int height = std::max(1, static_cast<int>(std::ceil(image.size.height * options.scale - 1e-9)));
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+
+    cairo_scale(cr, options.scale, options.scale);
+    if (!image.flipped) {
+        // The image's y axis grows upward from the bottom edge; cairo's grows downward.
+        cairo_translate(cr, 0, image.size.height);
+        cairo_scale(cr, 1, -1);
+    }
+
+    Color stroke{0, 0, 0, 1};
+    Color fill{0, 0, 0, 1};
+    for (const DrawOp& op : image.ops) {
+        switch (op.kind) {
+        case DrawOp::Kind::SetStrokeColor: stroke = op.color; continue;
+        case DrawOp::Kind::SetFillColor: fill = op.color; continue;
+        case DrawOp::Kind::StrokePath:
+            for (const PathElement& e : op.path) {
+                if (e.kind == PathElement::Kind::MoveTo)
+                    cairo_move_to(cr, e.point.x, e.point.y);
+                else
+                    cairo_line_to(cr, e.point.x, e.point.y);
+            }
+            break;
+        case DrawOp::Kind::StrokeRoundedRect: roundedRect(cr, op.rect, op.radiusX, op.radiusY); break;
+        case DrawOp::Kind::StrokeOval:
+        case DrawOp::Kind::FillOval: oval(cr, op.rect); break;
+        }
+        if (op.kind == DrawOp::Kind::FillOval) {
+            setSource(cr, fill);
+            cairo_fill(cr);
+        } else {
+            setSource(cr, stroke);
+            cairo_set_line_width(cr, op.lineWidth);
+            cairo_set_line_cap(cr, capFor(op.lineCap));
+            cairo_stroke(cr);
+        }
+    }
+    cairo_destroy(cr);
+
+    if (image.isTemplate) {
+        // Keep only the shape: paint the tint through the drawing's alpha.
+        cairo_surface_t* tinted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        cairo_t* tc = cairo_create(tinted);
+        setSource(tc, options.templateTint);
+        cairo_mask_surface(tc, surface, 0, 0);
+        cairo_destroy(tc);
+        cairo_surface_destroy(surface);
+        surface = tinted;
+    }
+
+    std::string png;
+    const cairo_status_t status = cairo_surface_write_to_png_stream(surface, appendBytes, &png);
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    return png;
+}
+
+}  // namespace dralmik::gtk

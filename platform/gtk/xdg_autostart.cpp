@@ -1,0 +1,210 @@
+#include "platform/gtk/xdg_autostart.h"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <plist/plist.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace dralmik::gtk {
+namespace {
+
+constexpr const char* kGroup = "Desktop Entry";
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return text.str();
+}
+
+std::optional<std::string> stringValue(plist_t node) {
+    if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
+    char* value = nullptr;
+    plist_get_string_val(node, &value);
+    if (!value) return std::nullopt;
+    std::string result(value);
+    free(value);  // libplist hands out malloc()ed strings
+    return result;
+}
+
+std::string resolve(const std::string& path, const std::string& bundlePath) {
+    if (!path.empty() && path.front() == '/') return path;
+    return bundlePath + "/" + path;
+}
+
+std::string errorText(GError* error) {
+    std::string text = error ? error->message : "unknown error";
+    if (error) g_error_free(error);
+    return text;
+}
+
+}  // namespace
+
+std::optional<AgentProgram> readAgentProgram(const std::string& plistPath, const std::string& bundlePath) {
+    const auto bytes = readWholeFile(plistPath);
+    if (!bytes || bytes->empty() || bytes->size() > 1u << 20) return std::nullopt;
+    plist_t root = nullptr;
+    plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &root);
+    if (!root) return std::nullopt;
+
+    AgentProgram program;
+    if (plist_get_node_type(root) == PLIST_DICT) {
+        plist_t args = plist_dict_get_item(root, "ProgramArguments");
+        if (args && plist_get_node_type(args) == PLIST_ARRAY) {
+            for (uint32_t i = 0; i < plist_array_get_size(args); ++i) {
+                if (auto arg = stringValue(plist_array_get_item(args, i))) program.arguments.push_back(*arg);
+            }
+        }
+        // BundleProgram names the executable; ProgramArguments then gives argv, whose first
+        // element is only the program's name.
+        if (auto bundleProgram = stringValue(plist_dict_get_item(root, "BundleProgram"))) {
+            if (program.arguments.empty())
+                program.arguments.push_back(*bundleProgram);
+            else
+                program.arguments.front() = *bundleProgram;
+        } else if (auto programKey = stringValue(plist_dict_get_item(root, "Program"))) {
+            if (program.arguments.empty())
+                program.arguments.push_back(*programKey);
+            else
+                program.arguments.front() = *programKey;
+        }
+    }
+    plist_free(root);
+    if (program.arguments.empty() || program.arguments.front().empty()) return std::nullopt;
+    program.arguments.front() = resolve(program.arguments.front(), bundlePath);
+    return program;
+}
+
+std::string quoteExecArgument(const std::string& argument) {
+    static constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
+    std::string out;
+    const bool quote = argument.empty() || argument.find_first_of(kReserved) != std::string::npos;
+    if (quote) out += '"';
+    for (char c : argument) {
+        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out += '\\';
+        if (c == '%') out += '%';
+        out += c;
+    }
+    if (quote) out += '"';
+    return out;
+}
+
+std::string execLine(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (i) line += ' ';
+        // The executable is always quoted, so a path with spaces can never split.
+        std::string quoted = quoteExecArgument(arguments[i]);
+        if (i == 0 && quoted.front() != '"') quoted = '"' + quoted + '"';
+        line += quoted;
+    }
+    return line;
+}
+
+XdgAgentService::XdgAgentService(std::string plistPath, std::string bundlePath, std::string entryPath,
+                                 std::string displayName)
+    : plistPath_(std::move(plistPath)), bundlePath_(std::move(bundlePath)), entryPath_(std::move(entryPath)),
+      displayName_(std::move(displayName)) {}
+
+XdgAgentService::Entry XdgAgentService::readEntry(const std::string& expectedExec) const {
+    GKeyFile* file = g_key_file_new();
+    if (!g_key_file_load_from_file(file, entryPath_.c_str(), G_KEY_FILE_NONE, nullptr)) {
+        g_key_file_free(file);
+        // An entry that exists but cannot be read is not ours to judge: treat it as the
+        // user's own (never overwritten).
+        return g_file_test(entryPath_.c_str(), G_FILE_TEST_EXISTS) ? Entry::Disabled : Entry::Absent;
+    }
+    Entry entry = Entry::Other;
+    GError* error = nullptr;
+    const bool hidden = g_key_file_get_boolean(file, kGroup, "Hidden", &error);
+    g_clear_error(&error);
+    bool enabled = true;
+    if (g_key_file_has_key(file, kGroup, "X-GNOME-Autostart-enabled", nullptr)) {
+        enabled = g_key_file_get_boolean(file, kGroup, "X-GNOME-Autostart-enabled", &error);
+        if (error) enabled = true;
+        g_clear_error(&error);
+    }
+    if (hidden || !enabled) {
+        entry = Entry::Disabled;
+    } else {
+        gchar* exec = g_key_file_get_string(file, kGroup, "Exec", nullptr);
+        if (exec && expectedExec == exec) entry = Entry::Ours;
+        g_free(exec);
+    }
+    g_key_file_free(file);
+    return entry;
+}
+
+long XdgAgentService::status() {
+    const auto program = readAgentProgram(plistPath_, bundlePath_);
+    if (!program) return 3;
+    switch (readEntry(execLine(program->arguments))) {
+    case Entry::Ours: return 1;
+    case Entry::Disabled: return 2;
+    case Entry::Absent:
+    case Entry::Other: break;
+    }
+    return 0;
+}
+
+std::optional<std::string> XdgAgentService::registerService() {
+    const auto program = readAgentProgram(plistPath_, bundlePath_);
+    if (!program) return "No launch agent with a program at " + plistPath_;
+    const std::string exec = execLine(program->arguments);
+    const Entry entry = readEntry(exec);
+    if (entry == Entry::Ours || entry == Entry::Disabled) return std::nullopt;
+
+    GKeyFile* file = g_key_file_new();
+    g_key_file_set_string(file, kGroup, "Type", "Application");
+    g_key_file_set_string(file, kGroup, "Name", displayName_.c_str());
+    g_key_file_set_string(file, kGroup, "Exec", exec.c_str());
+    g_key_file_set_boolean(file, kGroup, "Terminal", FALSE);
+    g_key_file_set_boolean(file, kGroup, "NoDisplay", TRUE);
+    g_key_file_set_boolean(file, kGroup, "X-GNOME-Autostart-enabled", TRUE);
+    gsize length = 0;
+    gchar* data = g_key_file_to_data(file, &length, nullptr);
+    g_key_file_free(file);
+
+    gchar* folder = g_path_get_dirname(entryPath_.c_str());
+    std::optional<std::string> failure;
+    if (g_mkdir_with_parents(folder, 0700) != 0) {
+        failure = std::string("Cannot create ") + folder + ": " + std::strerror(errno);
+    } else {
+        GError* error = nullptr;
+        if (!g_file_set_contents(entryPath_.c_str(), data, static_cast<gssize>(length), &error))
+            failure = errorText(error);
+    }
+    g_free(folder);
+    g_free(data);
+    return failure;
+}
+
+std::optional<std::string> XdgAgentService::unregisterService() {
+    if (!readAgentProgram(plistPath_, bundlePath_)) return "No launch agent with a program at " + plistPath_;
+    // A user's own switched-off entry stays: removing it would let the next launch register
+    // the agent afresh, undoing the user's choice.
+    const Entry entry = readEntry(std::string());
+    if (entry == Entry::Absent || entry == Entry::Disabled) return std::nullopt;
+    if (g_remove(entryPath_.c_str()) != 0 && errno != ENOENT)
+        return "Cannot remove " + entryPath_ + ": " + std::strerror(errno);
+    return std::nullopt;
+}
+
+XdgAppService::XdgAppService(std::string bundlePath, std::string autostartFolder, std::string entryName,
+                             std::string displayName)
+    : bundlePath_(std::move(bundlePath)), autostartFolder_(std::move(autostartFolder)),
+      entryName_(std::move(entryName)), displayName_(std::move(displayName)) {}
+
+std::shared_ptr<AgentService> XdgAppService::agentService(const std::string& plistName) {
+    return std::make_shared<XdgAgentService>(bundlePath_ + "/Contents/Library/LaunchAgents/" + plistName, bundlePath_,
+                                             autostartFolder_ + "/" + entryName_, displayName_);
+}
+
+}  // namespace dralmik::gtk

@@ -1,0 +1,70 @@
+#pragma once
+// Login items as XDG autostart entries. The agent property list shipped in the bundle
+// (Contents/Library/LaunchAgents/<name>) says what to start; registering writes a desktop entry
+// for it into the user's autostart folder, which every XDG session starts at login.
+//
+// Status, in the numbers the core expects:
+//   3 notFound          the bundle has no readable agent property list with a program;
+//   0 notRegistered     no entry, or an entry that starts some other command (the bundle was
+//                       moved: registering again rewrites it);
+//   2 requiresApproval  an entry the user switched off (Hidden=true or
+//                       X-GNOME-Autostart-enabled=false); it is never overwritten or removed;
+//   1 enabled           an entry that starts the agent's command.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/app_service.h"
+
+namespace dralmik::gtk {
+
+struct AgentProgram {
+    std::vector<std::string> arguments;  // the program first, as an absolute path
+};
+
+// Reads an agent property list (XML or binary). BundleProgram and a relative first element
+// of ProgramArguments are resolved against the bundle folder. No value when the file is
+// missing, unreadable or names no program.
+std::optional<AgentProgram> readAgentProgram(const std::string& plistPath, const std::string& bundlePath);
+
+// One Exec argument quoted as the Desktop Entry Specification asks (reserved characters inside
+// double quotes, with ", `, $ and \ escaped), with % doubled.
+std::string quoteExecArgument(const std::string& argument);
+// The Exec value for these arguments (before the key file's own string escaping, which
+// GKeyFile applies when it writes the value).
+std::string execLine(const std::vector<std::string>& arguments);
+
+class XdgAgentService : public AgentService {
+public:
+    XdgAgentService(std::string plistPath, std::string bundlePath, std::string entryPath, std::string displayName);
+
+    long status() override;
+    std::optional<std::string> registerService() override;
+    std::optional<std::string> unregisterService() override;
+
+private:
+    enum class Entry { Absent, Disabled, Ours, Other };
+    Entry readEntry(const std::string& expectedExec) const;
+
+    std::string plistPath_;
+    std::string bundlePath_;
+    std::string entryPath_;
+    std::string displayName_;
+};
+
+class XdgAppService : public AppService {
+public:
+    // autostartFolder is usually $XDG_CONFIG_HOME/autostart; entryName the file name of the
+    // desktop entry written there.
+    XdgAppService(std::string bundlePath, std::string autostartFolder, std::string entryName, std::string displayName);
+    std::shared_ptr<AgentService> agentService(const std::string& plistName) override;
+
+private:
+    std::string bundlePath_;
+    std::string autostartFolder_;
+    std::string entryName_;
+    std::string displayName_;
+};
+
+}  // namespace dralmik::gtk
