@@ -52,6 +52,19 @@ describe('open --print', () => {
         assert.equal(log.match(/listening on/g).length, 1, 'only one service was started');
     });
 
+    test('opens started together agree on one service', async (t) => {
+        const ctx = makeHome(t);
+        const results = await Promise.all([1, 2, 3].map(() => run(ctx, ['open', '--print'])));
+        for (const result of results) assert.equal(result.code, 0, result.output);
+        const ports = new Set(results.map(announcedPort));
+        assert.equal(ports.size, 1, `different services announced: ${[...ports]}`);
+        const state = readStateFile(ctx.home);
+        assert.equal(state.port, [...ports][0]);
+        assert.equal((await request(state.port, { path: '/api/state' })).json.pid, state.pid);
+        const log = fs.readFileSync(path.join(ctx.home, 'logs', 'gateway.log'), 'utf8');
+        assert.equal(log.match(/listening on/g).length, 1, log);
+    });
+
     test('reuses a service that dralmik-helper runs in remote mode', async (t) => {
         const ctx = makeHome(t);
         const remote = await serve(ctx, 'remote');

@@ -244,7 +244,10 @@ const PAGE_SCRIPT = `
 function renderPage(service) {
     const s = service.snapshot();
     const tone = s.mode === 'remote' && !s.connected ? 'idle' : 'ok';
-    const since = new Date(s.startedAt).toLocaleString('en-GB', { hour12: false });
+    const t = new Date(s.startedAt);
+    const two = (n) => String(n).padStart(2, '0');
+    const since = `${t.getFullYear()}-${two(t.getMonth() + 1)}-${two(t.getDate())} ` +
+        `${two(t.getHours())}:${two(t.getMinutes())}:${two(t.getSeconds())}`;
     return `<!doctype html>
 <html lang="en">
 <head>
@@ -636,6 +639,12 @@ async function open(args) {
             return done(localUrl(state.port));
         }
         if (exited) {
+            // A service that lost a race with another `open` exits once the winner answers.
+            const winner = readState(home);
+            if (await probeService(winner)) {
+                console.log('The gateway service is ready.');
+                return done(localUrl(winner.port));
+            }
             if (exited.error) return fail(exited.error.message);
             const reason = lastLogLine(logFile, logStart) ||
                 `the service exited with ${exited.signal ? 'signal ' + exited.signal : 'status ' + exited.code}`;
