@@ -182,14 +182,25 @@ private:
 
 bool hasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
 
-// Moves a descriptor to 3 or above. The write end is dup2()ed onto 1 and 2 in the child; were it
-// already 1 or 2 itself, that dup2() would do nothing and leave the close-on-exec flag set.
-bool moveAboveStandardStreams(int& fd) {
-    if (fd > 2) return true;
-    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    closeDescriptor(fd);
-    fd = moved;
-    return moved >= 0;
+// A close-on-exec pipe whose ends are both 3 or above. A process started with its standard
+// streams closed would otherwise get them as 1 or 2: the child's dup2() of the write end onto
+// itself would then do nothing and leave the close-on-exec flag set, and the process's own later
+// use of 0, 1 and 2 would land in this pipe.
+bool openPipe(int ends[2], int flags) {
+    if (::pipe2(ends, O_CLOEXEC | flags) != 0) return false;
+    for (int i = 0; i < 2; ++i) {
+        if (ends[i] > 2) continue;
+        int moved = ::fcntl(ends[i], F_DUPFD_CLOEXEC, 3);
+        int error = errno;
+        closeDescriptor(ends[i]);
+        ends[i] = moved;
+        if (moved < 0) {
+            closeDescriptor(ends[1 - i]);
+            errno = error;
+            return false;
+        }
+    }
+    return true;
 }
 
 class SpawnSetup {
@@ -259,14 +270,9 @@ LaunchResult PosixProcessLauncher::launch(const TaskSpec& spec, TaskHandlers han
     envp.push_back(nullptr);
 
     int output[2];
-    if (::pipe2(output, O_CLOEXEC) != 0) return failure(describeError(errno));
-    if (!moveAboveStandardStreams(output[1])) {
-        int error = errno;
-        closeDescriptor(output[0]);
-        return failure(describeError(error));
-    }
+    if (!openPipe(output, 0)) return failure(describeError(errno));
     int wake[2];
-    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!openPipe(wake, O_NONBLOCK)) {
         int error = errno;
         closeDescriptor(output[0]);
         closeDescriptor(output[1]);
