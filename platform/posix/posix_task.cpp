@@ -84,8 +84,14 @@ struct Child {
 
 using SharedHandlers = std::shared_ptr<const TaskHandlers>;
 
-void readUntilEnd(const std::shared_ptr<Child>& child, const SharedHandlers& handlers, MainQueue& queue) {
-    if (!child->awaitLaunch()) return;
+// The handlers belong to the main thread, and whatever they hold (a toolkit object, say) must be
+// let go there too: each thread hands its reference to the main queue when it is done with it.
+void releaseOnMainQueue(SharedHandlers& handlers, MainQueue& queue) {
+    queue.post([released = std::move(handlers)] {});
+}
+
+void readUntilEnd(const std::shared_ptr<Child>& child, SharedHandlers handlers, MainQueue& queue) {
+    if (!child->awaitLaunch()) return releaseOnMainQueue(handlers, queue);
     std::string buffer(PosixProcessLauncher::kChunkSize, '\0');
     for (;;) {
         pollfd watched[2] = {{child->readFd, POLLIN, 0}, {child->wakeReadFd, POLLIN, 0}};
@@ -114,10 +120,11 @@ void readUntilEnd(const std::shared_ptr<Child>& child, const SharedHandlers& han
     closeDescriptor(child->wakeWriteFd);
     child->readerDone = true;
     child->changed.notify_all();
+    releaseOnMainQueue(handlers, queue);
 }
 
-void awaitExit(const std::shared_ptr<Child>& child, const SharedHandlers& handlers, MainQueue& queue) {
-    if (!child->awaitLaunch()) return;
+void awaitExit(const std::shared_ptr<Child>& child, SharedHandlers handlers, MainQueue& queue) {
+    if (!child->awaitLaunch()) return releaseOnMainQueue(handlers, queue);
     const pid_t pid = child->pid;
 
     // Look at the exit without reaping, so that the pid stays ours until terminate() can no
@@ -142,7 +149,7 @@ void awaitExit(const std::shared_ptr<Child>& child, const SharedHandlers& handle
     std::unique_lock lock(child->mutex);
     child->reaped = true;
     child->changed.wait_for(lock, kDrainWait, [&] { return child->readerDone; });
-    queue.post([handlers, status] {
+    queue.post([handlers = std::move(handlers), status] {
         if (handlers->onExit) handlers->onExit(status);
     });
 }
@@ -287,8 +294,10 @@ LaunchResult PosixProcessLauncher::launch(const TaskSpec& spec, TaskHandlers han
 
     // Both threads exist before the child does, so a child is never left without its reaper.
     try {
-        std::thread([child, shared, &queue = mainQueue_] { readUntilEnd(child, shared, queue); }).detach();
-        std::thread([child, shared, &queue = mainQueue_] { awaitExit(child, shared, queue); }).detach();
+        std::thread([child, shared, &queue = mainQueue_]() mutable { readUntilEnd(child, std::move(shared), queue); })
+            .detach();
+        std::thread([child, shared, &queue = mainQueue_]() mutable { awaitExit(child, std::move(shared), queue); })
+            .detach();
     } catch (const std::system_error& error) {
         child->settleLaunch(Child::Launch::failed, -1);
         child->closeAllDescriptors();

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -366,23 +367,51 @@ TEST_F(ChildProcessTest, HandlersOutliveTheTaskAndTheLauncher) {
     EXPECT_EQ(recording->exits, std::vector<int>{4});
 }
 
-TEST_F(ChildProcessTest, HandlersHoldingTheirOwnTaskDoNotKeepItAlive) {
+// Notes the thread it is destroyed on.
+struct DestructionWitness {
+    std::shared_ptr<std::optional<std::thread::id>> destroyedOn = std::make_shared<std::optional<std::thread::id>>();
+    struct Marker {
+        std::shared_ptr<std::optional<std::thread::id>> out;
+        ~Marker() { *out = std::this_thread::get_id(); }
+    };
+    std::shared_ptr<Marker> marker() const { return std::make_shared<Marker>(Marker{destroyedOn}); }
+};
+
+TEST_F(ChildProcessTest, HandlersAreLetGoOnTheMainThreadAndNothingElseKeepsThem) {
     // The application's handlers may well capture the task; once the child is done and its
-    // posts have run, nothing may hold on to the handlers.
-    auto exited = std::make_shared<bool>(false);
-    auto holder = std::make_shared<std::shared_ptr<Task>>();
-    TaskHandlers handlers{[holder](std::string) {}, [holder, exited](int) { *exited = true; }};
-    auto result = launcher.launch({"/bin/sh", {"-c", "echo hi"}, plainEnvironment()}, std::move(handlers));
-    ASSERT_TRUE(result.task) << result.error;
-    *holder = result.task;
-    std::weak_ptr<Task> weakTask = result.task;
-    result.task.reset();
-    ASSERT_TRUE(queue().runUntil([&] { return *exited; }));
-    holder.reset();
+    // posts have run, nothing may hold on to the handlers, and what they hold is released on the
+    // thread that pumps the main queue.
+    DestructionWitness witness;
+    {
+        auto exited = std::make_shared<bool>(false);
+        auto holder = std::make_shared<std::shared_ptr<Task>>();
+        auto marker = witness.marker();
+        TaskHandlers handlers{[holder, marker](std::string) {}, [holder, exited](int) { *exited = true; }};
+        marker.reset();
+        auto result = launcher.launch({"/bin/sh", {"-c", "echo hi"}, plainEnvironment()}, std::move(handlers));
+        ASSERT_TRUE(result.task) << result.error;
+        *holder = result.task;
+        result.task.reset();
+        ASSERT_TRUE(queue().runUntil([&] { return *exited; }));
+    }
     EXPECT_TRUE(eventually([&] {
         queue().runPending();
-        return weakTask.expired();
+        return witness.destroyedOn->has_value();
     }));
+    EXPECT_EQ(*witness.destroyedOn, std::this_thread::get_id());
+
+    DestructionWitness failed;
+    {
+        auto marker = failed.marker();
+        TaskHandlers handlers{[marker](std::string) {}, nullptr};
+        marker.reset();
+        EXPECT_FALSE(launcher.launch({"/nonexistent", {}, {}}, std::move(handlers)).task);
+    }
+    EXPECT_TRUE(eventually([&] {
+        queue().runPending();
+        return failed.destroyedOn->has_value();
+    }));
+    EXPECT_EQ(*failed.destroyedOn, std::this_thread::get_id());
 }
 
 TEST_F(ChildProcessTest, ALaunchThatCannotStartGivesAReasonAndLeavesNothingOpen) {
