@@ -216,7 +216,7 @@ TEST_F(FilesTest, ReadTextFileHasNoValueForWhatItCannotRead) {
     }
 }
 
-TEST_F(FilesTest, CreateDirectoriesWorksLikeMkdirP) {
+TEST_F(FilesTest, CreateDirectoriesWorksLikeMkdirPAndRemoveFileOnlyRemovesFiles) {
     EXPECT_TRUE(files.createDirectories(folder / "a/b/c"));
     EXPECT_TRUE(fs::is_directory(folder / "a/b/c"));
     EXPECT_TRUE(files.createDirectories(folder / "a/b/c"));  // already there
@@ -225,16 +225,11 @@ TEST_F(FilesTest, CreateDirectoriesWorksLikeMkdirP) {
     EXPECT_FALSE(files.createDirectories(folder / "file"));
     EXPECT_FALSE(files.createDirectories(folder / "file/sub"));
     EXPECT_FALSE(files.createDirectories(""));
-}
 
-TEST_F(FilesTest, RemoveFileAnswersWhetherAFileWasRemoved) {
-    writeFile(folder / "old.plist", "x");
-    EXPECT_TRUE(files.removeFile(folder / "old.plist"));
-    EXPECT_FALSE(fs::exists(folder / "old.plist"));
-    EXPECT_FALSE(files.removeFile(folder / "old.plist"));
-    fs::create_directories(folder / "dir");
-    EXPECT_FALSE(files.removeFile(folder / "dir"));
-    EXPECT_TRUE(fs::is_directory(folder / "dir"));
+    EXPECT_TRUE(files.removeFile(folder / "file"));
+    EXPECT_FALSE(files.removeFile(folder / "file"));  // nothing left to remove
+    EXPECT_FALSE(files.removeFile(folder / "a"));     // folders are not files
+    EXPECT_TRUE(fs::is_directory(folder / "a"));
 }
 
 }  // namespace

@@ -338,16 +338,6 @@ TEST_F(ChildProcessTest, ALauncherWithoutStandardStreamsStillGivesTheChildItsOut
     EXPECT_EQ(run.recording->output, "out\nerr\n");
 }
 
-TEST_F(ChildProcessTest, ChunksPostedBeforeStopReadingAreStillDelivered) {
-    auto run = runScript(launcher, "echo first; exit 0");
-    ASSERT_TRUE(run.task) << run.error;
-    // Let the threads post the chunk and the exit before anything runs on the main queue.
-    ASSERT_TRUE(eventually([&] { return queue().pendingCount() >= 2; }));
-    run.task->stopReading();
-    ASSERT_TRUE(waitForExit(run));
-    EXPECT_EQ(run.recording->outputAtExit, "first\n");
-}
-
 TEST_F(ChildProcessTest, HandlersOutliveTheTaskAndTheLauncher) {
     FlagFile flag;
     auto recording = std::make_shared<Recording>();
@@ -399,19 +389,6 @@ TEST_F(ChildProcessTest, HandlersAreLetGoOnTheMainThreadAndNothingElseKeepsThem)
         return witness.destroyedOn->has_value();
     }));
     EXPECT_EQ(*witness.destroyedOn, std::this_thread::get_id());
-
-    DestructionWitness failed;
-    {
-        auto marker = failed.marker();
-        TaskHandlers handlers{[marker](std::string) {}, nullptr};
-        marker.reset();
-        EXPECT_FALSE(launcher.launch({"/nonexistent", {}, {}}, std::move(handlers)).task);
-    }
-    EXPECT_TRUE(eventually([&] {
-        queue().runPending();
-        return failed.destroyedOn->has_value();
-    }));
-    EXPECT_EQ(*failed.destroyedOn, std::this_thread::get_id());
 }
 
 TEST_F(ChildProcessTest, ALaunchThatCannotStartGivesAReasonAndLeavesNothingOpen) {

@@ -51,11 +51,6 @@ public:
         }
     }
 
-    size_t pendingCount() {
-        std::lock_guard lock(mutex_);
-        return pending_.size();
-    }
-
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
