@@ -15,48 +15,19 @@ const SOURCE = process.env.DRALMIK_GATEWAY_SOURCE || path.resolve(__dirname, '..
 const skip = BUNDLE ? false : 'DRALMIK_BUNDLE_DIR is not set (run through ctest)';
 const APP = 'Dralmik LLM Gateway';
 
-// Reads an XML property list of dictionaries, arrays, strings, integers and booleans.
-function parsePlist(text) {
-    const tokens = text.replace(/<\?xml[^>]*>|<!DOCTYPE[^>]*>|<!--[\s\S]*?-->/g, '')
-        .match(/<[^>]+>|[^<]+/g).filter((t) => t.trim() !== '');
-    let i = 0;
-    const unescape = (s) => s.replace(/&lt;/g, '<').replace(/&gt;/g, '>').replace(/&amp;/g, '&');
-    const expectClose = (tag) => assert.equal(tokens[i++], `</${tag}>`);
-    function value() {
-        const t = tokens[i++];
-        if (t === '<true/>') return true;
-        if (t === '<false/>') return false;
-        if (t === '<string/>') return '';
-        if (t === '<string>' || t === '<integer>') {
-            const body = tokens[i].startsWith('<') ? '' : unescape(tokens[i++]);
-            expectClose(t.slice(1, -1));
-            return t === '<integer>' ? Number(body) : body;
-        }
-        if (t === '<array>') {
-            const items = [];
-            while (tokens[i] !== '</array>') items.push(value());
-            i++;
-            return items;
-        }
-        if (t === '<dict>') {
-            const dict = {};
-            while (tokens[i] !== '</dict>') {
-                assert.equal(tokens[i++], '<key>');
-                const key = unescape(tokens[i++]);
-                expectClose('key');
-                assert.ok(!(key in dict), `duplicate key ${key}`);
-                dict[key] = value();
-            }
-            i++;
-            return dict;
-        }
-        throw new Error(`unexpected ${t}`);
+// The top-level keys of an XML property list with their values: strings, booleans and arrays
+// of strings, which is all these files hold.
+function plistKeys(text) {
+    assert.match(text, /^<\?xml version="1.0" encoding="UTF-8"\?>\n<!DOCTYPE plist [^>]+>\n<plist version="1.0">\n<dict>\n/);
+    assert.match(text, /<\/dict>\n<\/plist>\n$/);
+    const keys = {};
+    const item = /<key>([^<]+)<\/key>\s*(?:<string>([^<]*)<\/string>|<(true|false)\/>|<array>((?:\s*<string>[^<]*<\/string>)*)\s*<\/array>)/g;
+    for (const m of text.matchAll(item)) {
+        assert.ok(!(m[1] in keys), `duplicate key ${m[1]}`);
+        keys[m[1]] = m[2] ?? (m[3] ? m[3] === 'true' : [...m[4].matchAll(/<string>([^<]*)<\/string>/g)].map((x) => x[1]));
     }
-    assert.match(tokens[i++], /^<plist version="1.0">$/);
-    const root = value();
-    expectClose('plist');
-    assert.equal(i, tokens.length, 'nothing after </plist>');
-    return root;
+    assert.equal(Object.keys(keys).length, (text.match(/<key>/g) || []).length, 'every key has a value');
+    return keys;
 }
 
 // The arguments of a desktop entry's Exec value, read the way launchers read them: first the
@@ -108,7 +79,7 @@ describe('the assembled bundle', { skip }, () => {
     const contents = path.join(BUNDLE || '', 'Contents');
 
     test('Info.plist names the application and its version', () => {
-        const info = parsePlist(fs.readFileSync(path.join(contents, 'Info.plist'), 'utf8'));
+        const info = plistKeys(fs.readFileSync(path.join(contents, 'Info.plist'), 'utf8'));
         assert.equal(info.CFBundleIdentifier, 'com.dralmik.gateway.app');
         assert.equal(info.CFBundleName, APP);
         assert.equal(info.CFBundleExecutable, APP);
@@ -117,7 +88,7 @@ describe('the assembled bundle', { skip }, () => {
     });
 
     test('the login agent starts the bundle executable in the background', () => {
-        const agent = parsePlist(fs.readFileSync(
+        const agent = plistKeys(fs.readFileSync(
             path.join(contents, 'Library/LaunchAgents/com.dralmik.gateway.app-login.plist'), 'utf8'));
         assert.equal(agent.Label, 'com.dralmik.gateway.app-login');
         assert.equal(agent.BundleProgram, `Contents/MacOS/${APP}`);

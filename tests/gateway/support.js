@@ -23,7 +23,7 @@ function makeHome(t, name = 'home') {
     t.after(() => {
         for (const pid of started) killQuietly(pid);
         const state = readStateFile(home);
-        if (state && Number.isInteger(state.pid)) killQuietly(state.pid);
+        if (state && Number.isInteger(state.pid) && state.pid !== process.pid) killQuietly(state.pid);
         fs.rmSync(root, { recursive: true, force: true });
     });
     return { root, home, started, statePath: path.join(home, STATE_FILE) };
