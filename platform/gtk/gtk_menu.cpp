@@ -191,12 +191,6 @@ GtkWidget* GtkMenuImpl::shell(bool bar) {
     if (shell_) return shell_;
     shell_ = bar ? gtk_menu_bar_new() : gtk_menu_new();
     g_object_ref_sink(shell_);
-    if (!bar) {
-        // "show" comes when the menu is about to pop up, also when the tray host asks for it
-        // over dbusmenu.
-        g_signal_connect(shell_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<GtkMenuImpl*>(self)->willOpen(); }),
-                         this);
-    }
     for (auto& item : items_) gtk_menu_shell_append(GTK_MENU_SHELL(shell_), item->widget());
     return shell_;
 }

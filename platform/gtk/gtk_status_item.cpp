@@ -72,6 +72,16 @@ public:
         GtkWidget* popup = menu_->popup();
         gtk_widget_show(popup);
         app_indicator_set_menu(indicator_, GTK_MENU(popup));
+        // The tray host draws the menu itself from its dbusmenu copy, so the GtkMenu never
+        // pops up. The host's AboutToShow reaches the copy's root item, which the dbusmenu
+        // parser keeps on the menu widget under this key.
+        if (auto* root = static_cast<GObject*>(g_object_get_data(G_OBJECT(popup), "dbusmenu-gtk-parser-cached-item"))) {
+            g_signal_connect(root, "about-to-show", G_CALLBACK(+[](GObject*, gpointer menu) -> gboolean {
+                                 static_cast<GtkMenuImpl*>(menu)->willOpen();
+                                 return FALSE;
+                             }),
+                             menu_.get());
+        }
     }
 
 private:

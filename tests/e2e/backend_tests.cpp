@@ -1,0 +1,372 @@
+// The desktop backend's parts that need no display: autostart entries, the icon drawing, frame
+// conversion and storage, and the GLib main queue and timers.
+#include <cairo.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "platform/gtk/frame_store.h"
+#include "platform/gtk/glib_loop.h"
+#include "platform/gtk/icon_renderer.h"
+#include "platform/gtk/xdg_autostart.h"
+
+using namespace dralmik;
+using namespace dralmik::gtk;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        gchar* made = g_dir_make_tmp("gtk-backend-XXXXXX", nullptr);
+        path_ = made;
+        g_free(made);
+    }
+    ~TempDir() {
+        const std::string cmd = "rm -rf '" + path_ + "'";
+        if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "could not remove " << path_;
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+void writeText(const std::string& path, const std::string& text) {
+    gchar* dir = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(dir, 0700);
+    g_free(dir);
+    std::ofstream(path) << text;
+}
+
+std::string agentPlist(const std::string& program) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\"><dict>\n"
+           "<key>Label</key><string>com.dralmik.gateway.app-login</string>\n"
+           "<key>BundleProgram</key><string>" + program + "</string>\n"
+           "<key>ProgramArguments</key><array><string>" + program + "</string><string>--background</string></array>\n"
+           "</dict></plist>\n";
+}
+
+// How a desktop launcher reads an Exec value back into arguments: %% is a literal %, and the
+// quoting rules are the shell's double quotes.
+std::vector<std::string> parseExec(const std::string& exec) {
+    std::string unpercent;
+    for (size_t i = 0; i < exec.size(); ++i) {
+        unpercent += exec[i];
+        if (exec[i] == '%' && i + 1 < exec.size() && exec[i + 1] == '%') ++i;
+    }
+    gchar** argv = nullptr;
+    std::vector<std::string> args;
+    if (g_shell_parse_argv(unpercent.c_str(), nullptr, &argv, nullptr)) {
+        for (gchar** a = argv; *a; ++a) args.emplace_back(*a);
+        g_strfreev(argv);
+    }
+    return args;
+}
+
+std::string keyFileString(const std::string& path, const char* key) {
+    GKeyFile* file = g_key_file_new();
+    std::string value;
+    if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
+        if (gchar* v = g_key_file_get_string(file, "Desktop Entry", key, nullptr)) {
+            value = v;
+            g_free(v);
+        }
+    }
+    g_key_file_free(file);
+    return value;
+}
+
+}  // namespace
+
+TEST(ExecQuoting, ArgumentsSurviveTheLaunchersParsing) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"/opt/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway", "--background"},
+        {"/tmp/a\"quote/and$dollar`tick\\slash/app", "--background"},
+        {"/tmp/100% sure/it's here/app", "--background"},
+        {"/plain/path/app"},
+    };
+    for (const auto& args : cases) EXPECT_EQ(parseExec(execLine(args)), args) << execLine(args);
+    // The executable is quoted even without reserved characters; a plain option is not.
+    EXPECT_EQ(execLine({"/plain/app", "--background"}), "\"/plain/app\" --background");
+    EXPECT_EQ(quoteExecArgument("50%"), "50%%");
+}
+
+TEST(AgentProgram, ReadsProgramRelativeToTheBundle) {
+    TempDir dir;
+    const std::string plist = dir.path() + "/agent.plist";
+    writeText(plist, agentPlist("Contents/MacOS/Dralmik LLM Gateway"));
+    auto program = readAgentProgram(plist, "/Apps/X.app");
+    ASSERT_TRUE(program);
+    EXPECT_EQ(program->arguments, (std::vector<std::string>{"/Apps/X.app/Contents/MacOS/Dralmik LLM Gateway", "--background"}));
+
+    writeText(plist, "<plist version=\"1.0\"><dict><key>Label</key><string>x</string></dict></plist>");
+    EXPECT_FALSE(readAgentProgram(plist, "/Apps/X.app")) << "an agent without a program";
+    writeText(plist, "not a property list");
+    EXPECT_FALSE(readAgentProgram(plist, "/Apps/X.app"));
+    EXPECT_FALSE(readAgentProgram(dir.path() + "/missing.plist", "/Apps/X.app"));
+}
+
+class AutostartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bundle = dir.path() + "/My Apps/Dralmik LLM Gateway.app";
+        writeText(bundle + "/Contents/Library/LaunchAgents/agent.plist", agentPlist("Contents/MacOS/Dralmik LLM Gateway"));
+        entry = dir.path() + "/config/autostart/com.dralmik.gateway.app.desktop";
+    }
+    std::shared_ptr<AgentService> service(const std::string& plist = "agent.plist") {
+        XdgAppService apps(bundle, dir.path() + "/config/autostart", "com.dralmik.gateway.app.desktop", "Dralmik LLM Gateway");
+        return apps.agentService(plist);
+    }
+    TempDir dir;
+    std::string bundle;
+    std::string entry;
+};
+
+TEST_F(AutostartTest, RegisterEnablesAndUnregisterRemoves) {
+    auto agent = service();
+    EXPECT_EQ(agent->status(), 0);
+    EXPECT_EQ(agent->registerService(), std::nullopt);
+    EXPECT_EQ(agent->status(), 1);
+    EXPECT_EQ(parseExec(keyFileString(entry, "Exec")),
+              (std::vector<std::string>{bundle + "/Contents/MacOS/Dralmik LLM Gateway", "--background"}));
+    EXPECT_EQ(agent->registerService(), std::nullopt) << "registering twice is fine";
+    EXPECT_EQ(agent->unregisterService(), std::nullopt);
+    EXPECT_FALSE(g_file_test(entry.c_str(), G_FILE_TEST_EXISTS));
+    EXPECT_EQ(agent->status(), 0);
+    EXPECT_EQ(agent->unregisterService(), std::nullopt) << "nothing to remove is no failure";
+}
+
+TEST_F(AutostartTest, UsersSwitchOffIsNeverUndone) {
+    auto agent = service();
+    for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        writeText(entry, std::string("[Desktop Entry]\nType=Application\nName=Mine\nExec=/somewhere/else\n") + off + "\n");
+        EXPECT_EQ(agent->status(), 2) << off;
+        EXPECT_EQ(agent->registerService(), std::nullopt);
+        EXPECT_EQ(agent->unregisterService(), std::nullopt);
+        EXPECT_EQ(keyFileString(entry, "Name"), "Mine") << off << ": the user's entry was replaced or removed";
+    }
+}
+
+TEST_F(AutostartTest, EntryForAMovedBundleIsRewritten) {
+    writeText(entry, "[Desktop Entry]\nType=Application\nName=Old\nExec=\"/old/place/Dralmik LLM Gateway\" --background\n");
+    auto agent = service();
+    EXPECT_EQ(agent->status(), 0) << "an entry starting another copy does not count as enabled";
+    EXPECT_EQ(agent->registerService(), std::nullopt);
+    EXPECT_EQ(agent->status(), 1);
+}
+
+TEST_F(AutostartTest, MissingAgentIsNotFoundAndFailsWithADescription) {
+    auto agent = service("missing.plist");
+    EXPECT_EQ(agent->status(), 3);
+    auto failure = agent->registerService();
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->find("missing.plist"), std::string::npos);
+    EXPECT_FALSE(g_file_test(entry.c_str(), G_FILE_TEST_EXISTS));
+}
+
+TEST_F(AutostartTest, UnwritableFolderIsReported) {
+    writeText(dir.path() + "/config", "a file where the folder should be");
+    auto failure = service()->registerService();
+    ASSERT_TRUE(failure);
+    EXPECT_FALSE(failure->empty());
+}
+
+namespace {
+
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<uint32_t> argb;
+    uint32_t at(int x, int y) const { return argb[static_cast<size_t>(y) * width + x]; }
+    int alpha(int x, int y) const { return at(x, y) >> 24; }
+};
+
+Pixels decode(const std::string& png) {
+    struct Reader {
+        const std::string* data;
+        size_t offset = 0;
+    } reader{&png};
+    cairo_surface_t* s = cairo_image_surface_create_from_png_stream(
+        [](void* closure, unsigned char* out, unsigned int length) {
+            auto* r = static_cast<Reader*>(closure);
+            if (r->offset + length > r->data->size()) return CAIRO_STATUS_READ_ERROR;
+            std::memcpy(out, r->data->data() + r->offset, length);
+            r->offset += length;
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &reader);
+    Pixels p;
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+        p.width = cairo_image_surface_get_width(s);
+        p.height = cairo_image_surface_get_height(s);
+        const int stride = cairo_image_surface_get_stride(s);
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) p.argb.push_back(*reinterpret_cast<const uint32_t*>(data + y * stride + x * 4));
+    }
+    cairo_surface_destroy(s);
+    return p;
+}
+
+Image discNearBottomLeft(bool flipped, bool isTemplate) {
+    Image image;
+    image.size = {22, 17};
+    image.flipped = flipped;
+    image.isTemplate = isTemplate;
+    DrawOp fill;
+    fill.kind = DrawOp::Kind::SetFillColor;
+    fill.color = {0, 0, 0, 1};
+    DrawOp disc;
+    disc.kind = DrawOp::Kind::FillOval;
+    disc.rect = {{1, 1}, {6, 6}};
+    image.ops = {fill, disc};
+    return image;
+}
+
+}  // namespace
+
+TEST(IconRenderer, SizesScaleAndTheYAxisGrowsUpward) {
+    for (int scale : {1, 2}) {
+        RenderOptions options;
+        options.scale = scale;
+        const auto png = renderPng(discNearBottomLeft(false, false), options);
+        ASSERT_TRUE(png);
+        const Pixels p = decode(*png);
+        ASSERT_EQ(p.width, 22 * scale);
+        ASSERT_EQ(p.height, 17 * scale);
+        // The disc's centre (4, 4) from the bottom left is near the bottom rows.
+        EXPECT_EQ(p.alpha(4 * scale, p.height - 4 * scale), 255);
+        EXPECT_EQ(p.alpha(4 * scale, 4 * scale), 0);
+        EXPECT_EQ(p.at(4 * scale, p.height - 4 * scale) & 0xffffff, 0u) << "keeps its own black";
+    }
+    const Pixels flipped = decode(*renderPng(discNearBottomLeft(true, false), {}));
+    EXPECT_EQ(flipped.alpha(4, 4), 255) << "a flipped image has its origin at the top";
+}
+
+TEST(IconRenderer, TemplateImagesTakeTheTintAndKeepTheShape) {
+    RenderOptions options;
+    options.templateTint = {1, 1, 1, 1};
+    const Pixels p = decode(*renderPng(discNearBottomLeft(false, true), options));
+    EXPECT_EQ(p.at(4, p.height - 4), 0xffffffffu);
+    EXPECT_EQ(p.alpha(15, 8), 0);
+}
+
+TEST(IconRenderer, StrokesRoundedRectsAndPaths) {
+    Image image;
+    image.size = {22, 17};
+    DrawOp rect;
+    rect.kind = DrawOp::Kind::StrokeRoundedRect;
+    rect.rect = {{3.2, 4.2}, {17.6, 10.2}};
+    rect.radiusX = rect.radiusY = 1.8;
+    rect.lineWidth = 1.3;
+    DrawOp line;
+    line.kind = DrawOp::Kind::StrokePath;
+    line.path = {{PathElement::Kind::MoveTo, {6.2, 2.2}}, {PathElement::Kind::LineTo, {13.2, 2.2}}};
+    line.lineWidth = 1.3;
+    image.ops = {rect, line};
+    const Pixels p = decode(*renderPng(image, {}));
+    EXPECT_GT(p.alpha(10, 17 - 4), 100) << "the rectangle's bottom edge at y = 4.2";
+    EXPECT_EQ(p.alpha(10, 17 - 9), 0) << "the inside stays clear";
+    EXPECT_GT(p.alpha(9, 17 - 2), 100) << "the line at y = 2.2";
+    EXPECT_EQ(p.alpha(3, 17 - 2), 0) << "nothing left of the line's start";
+}
+
+TEST(Frames, ConvertBetweenBottomLeftAndTopLeft) {
+    const Rect frame{{100, 200}, {760, 640}};
+    const PixelFrame p = toPixelFrame(frame, 1024);
+    EXPECT_EQ(p, (PixelFrame{100, 1024 - 200 - 640, 760, 640}));
+    EXPECT_EQ(toCoreFrame(p, 1024), frame);
+    // Half points round up in size, so a minimum never shrinks.
+    EXPECT_EQ(toPixelFrame(Rect{{0, 0}, {437.5, 480}}, 1000).width, 438);
+}
+
+TEST(Frames, StoreKeepsEachNameAndIgnoresBadEntries) {
+    TempDir dir;
+    FrameStore store(dir.path() + "/sub/frames.ini");
+    EXPECT_FALSE(store.load("DralmikGatewayWindow"));
+    ASSERT_TRUE(store.save("DralmikGatewayWindow", {10, 20, 760, 640}));
+    ASSERT_TRUE(store.save("Other", {1, 2, 3, 4}));
+    EXPECT_EQ(store.load("DralmikGatewayWindow"), (PixelFrame{10, 20, 760, 640}));
+    EXPECT_EQ(store.load("Other"), (PixelFrame{1, 2, 3, 4}));
+    writeText(store.path(), "[DralmikGatewayWindow]\nleft=1\ntop=2\nwidth=0\nheight=5\n[Broken]\nleft=x\n");
+    EXPECT_FALSE(store.load("DralmikGatewayWindow")) << "an empty frame";
+    EXPECT_FALSE(store.load("Broken"));
+}
+
+namespace {
+
+// Iterates the default main context until done() or a generous limit of iterations passes.
+template <typename Done>
+bool spinUntil(Done done) {
+    GMainContext* context = g_main_context_default();
+    for (int i = 0; i < 200000 && !done(); ++i) g_main_context_iteration(context, TRUE);
+    return done();
+}
+
+}  // namespace
+
+TEST(MainQueue, PostsFromManyThreadsRunOnTheLoopThreadInOrder) {
+    GLibMainQueue queue;
+    const std::thread::id loopThread = std::this_thread::get_id();
+    constexpr int kThreads = 4, kPerThread = 500;
+    std::vector<std::vector<int>> seen(kThreads);
+    std::atomic<bool> offThread{false};
+    int total = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i)
+                queue.post([&, t, i] {
+                    if (std::this_thread::get_id() != loopThread) offThread = true;
+                    seen[t].push_back(i);
+                    ++total;
+                });
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    ASSERT_TRUE(spinUntil([&] { return total == kThreads * kPerThread; }));
+    EXPECT_FALSE(offThread);
+    for (const auto& s : seen) {
+        ASSERT_EQ(s.size(), static_cast<size_t>(kPerThread));
+        EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+    }
+}
+
+TEST(MainQueue, WorkPostedFromWorkRunsAfterItNotInside) {
+    GLibMainQueue queue;
+    std::vector<std::string> order;
+    queue.post([&] {
+        order.push_back("a begin");
+        queue.post([&] { order.push_back("c"); });
+        order.push_back("a end");
+    });
+    queue.post([&] { order.push_back("b"); });
+    ASSERT_TRUE(spinUntil([&] { return order.size() == 4; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"a begin", "a end", "b", "c"}));
+}
+
+TEST(Timers, OneShotFiresOnceAndARepeatingTimerStopsWhenInvalidated) {
+    GLibTimerScheduler timers;
+    int once = 0, repeats = 0;
+    timers.scheduledTimer(0.001, false, [&] { ++once; });
+    std::shared_ptr<Timer> repeating;
+    repeating = timers.scheduledTimer(0.001, true, [&] {
+        if (++repeats == 3) repeating->invalidate();
+    });
+    GLibMainQueue queue;
+    bool later = false;
+    ASSERT_TRUE(spinUntil([&] { return once == 1 && repeats == 3; }));
+    // A few more turns of the loop: nothing fires again.
+    std::shared_ptr<Timer> marker = timers.scheduledTimer(0.02, false, [&] { later = true; });
+    ASSERT_TRUE(spinUntil([&] { return later; }));
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(repeats, 3);
+}

@@ -1,0 +1,23 @@
+# "--background": no window, the tray menu only; its open item shows the window with the page
+# already loaded (not requested again).
+. "$(dirname "$0")/lib.sh"
+
+export E2E_LOG="$WORK/gateway.log"
+B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
+start_app "$B" --background
+
+wait_until 20 menu_has 'Serving|true|false' && pass "tray menu mirrors the page" || fail "tray menu: $(menu_items | tr '\n' ' ')"
+if window_visible; then fail "a window is mapped after --background"; else pass "no window mapped"; fi
+requests=$(grep -c '^request / ' "$E2E_LOG")
+[ "$requests" -eq 1 ] || fail "page requested $requests times"
+
+menu_click 'Open Dralmik LLM Gateway' || fail "could not click the open item"
+wait_until 10 window_visible && pass "open item maps the window" || fail "window not shown"
+sleep 1
+[ "$(grep -c '^request / ' "$E2E_LOG")" -eq 1 ] && pass "page was already loaded" || fail "page loaded again"
+
+# Closing the window (the window manager's close) hides it; the tray item shows it again.
+wid=$(xdotool search --onlyvisible --name "^$APP_NAME\$" | head -n1)
+xdotool windowclose "$wid" 2>/dev/null || true
+alive "$APP_PID" && pass "application outlives a close" || fail "application ended on close"
+finish

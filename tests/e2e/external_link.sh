@@ -1,0 +1,26 @@
+# A page link to a non-local https address stays out of the window and goes to the desktop's
+# default handler (here a private one that records what it was given).
+. "$(dirname "$0")/lib.sh"
+
+mkdir -p "$XDG_DATA_HOME/applications"
+cat > "$XDG_DATA_HOME/applications/e2e-browser.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Recording browser
+Exec=sh -c 'printf "%%s\\\\n" "\$1" >> "$WORK/opened"' sh %u
+MimeType=x-scheme-handler/https;x-scheme-handler/http;
+NoDisplay=true
+ENTRY
+printf '[Default Applications]\nx-scheme-handler/https=e2e-browser.desktop\nx-scheme-handler/http=e2e-browser.desktop\n' \
+    > "$XDG_CONFIG_HOME/mimeapps.list"
+
+export E2E_LOG="$WORK/gateway.log" E2E_GATEWAY=link
+B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
+start_app "$B"
+
+wait_until 20 grep -q '^request /clicked ' "$E2E_LOG" || fail "the page never followed its link"
+if wait_until 10 grep -qxF 'https://example.invalid/outside?from=e2e' "$WORK/opened"; then
+    pass "default handler got the address"; else fail "handler got: $(cat "$WORK/opened" 2>/dev/null)"; fi
+# The window still shows the gateway's page: the probe still reads it.
+wait_until 10 menu_has 'Serving|true|false' && pass "the page stayed in the window" || fail "page left: $(state_line)"
+finish

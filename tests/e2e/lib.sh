@@ -1,0 +1,127 @@
+# Shared steps of the end-to-end tests. Each test runs as
+#   dbus-run-session -- xvfb-run -a sh <test>.sh <bundle>
+# so that it has a display and a session bus of its own; this file gives it private XDG and
+# gateway folders, helpers to read and click the tray menu over dbusmenu, and a clean-up that
+# ends every process the test started.
+set -u
+
+BUNDLE=${1:?usage: test.sh <bundle folder>}
+APP_NAME="Dralmik LLM Gateway"
+E2E_DIR=$(cd "$(dirname "$0")" && pwd)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/dralmik-e2e.XXXXXX")
+mkdir -p "$WORK/home" "$WORK/config" "$WORK/data" "$WORK/runtime" "$WORK/gateway-home"
+chmod 700 "$WORK/runtime"
+export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data"
+export XDG_RUNTIME_DIR="$WORK/runtime" DRALMIK_HOME="$WORK/gateway-home" NO_AT_BRIDGE=1
+MENU_PATH=/org/ayatana/NotificationItem/dralmik_gateway/Menu
+STARTED_PIDS=""
+FAILED=0
+
+log() { printf '%s\n' "$*" >&2; }
+fail() { log "FAIL: $*"; FAILED=1; }
+pass() { log "ok: $*"; }
+
+# Every process whose environment carries this test's private folder belongs to the test
+# (the application, its web processes, the gateway and anything it spawned).
+own_processes() {
+    for environ in /proc/[0-9]*/environ; do
+        pid=${environ#/proc/}; pid=${pid%/environ}
+        [ "$pid" = "$$" ] && continue
+        if tr '\0' '\n' < "$environ" 2>/dev/null | grep -qxF "DRALMIK_HOME=$DRALMIK_HOME"; then echo "$pid"; fi
+    done
+}
+
+cleanup() {
+    for pid in $STARTED_PIDS $(own_processes); do kill -TERM "$pid" 2>/dev/null; done
+    sleep 0.5
+    for pid in $(own_processes); do kill -KILL "$pid" 2>/dev/null; done
+    if [ "$FAILED" -ne 0 ] && [ -d "$WORK" ]; then log "(work folder kept: $WORK)"; else rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+finish() {
+    if [ "$FAILED" -ne 0 ]; then exit 1; fi
+    exit 0
+}
+
+# wait_until SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds or time runs out.
+wait_until() {
+    limit=$1; shift
+    end=$(( $(date +%s) + limit ))
+    while ! "$@" >/dev/null 2>&1; do
+        [ "$(date +%s)" -ge "$end" ] && return 1
+        sleep 0.2
+    done
+    return 0
+}
+
+# A copy of the bundle whose gateway is the given script (the rest is shared by links).
+bundle_with_gateway() {
+    copy="$WORK/bundle/$APP_NAME.app"
+    mkdir -p "$copy/Contents/Resources/app/dist" "$copy/Contents/Library"
+    ln -s "$BUNDLE/Contents/Info.plist" "$copy/Contents/Info.plist"
+    cp -r "$BUNDLE/Contents/MacOS" "$copy/Contents/MacOS"
+    ln -s "$BUNDLE/Contents/Resources/runtime" "$copy/Contents/Resources/runtime"
+    cp -r "$BUNDLE/Contents/Library/LaunchAgents" "$copy/Contents/Library/LaunchAgents"
+    cp "$1" "$copy/Contents/Resources/app/dist/main.js"
+    echo "$copy"
+}
+
+executable_of() { echo "$1/Contents/MacOS/$APP_NAME"; }
+
+# start_app BUNDLE [ARGS...]: starts the application in the background; sets APP_PID.
+start_app() {
+    b=$1; shift
+    "$(executable_of "$b")" "$@" >>"$WORK/app.log" 2>&1 &
+    APP_PID=$!
+    STARTED_PIDS="$STARTED_PIDS $APP_PID"
+}
+
+alive() { kill -0 "$1" 2>/dev/null; }
+window_visible() { xdotool search --onlyvisible --name "^$APP_NAME\$" >/dev/null 2>&1; }
+
+# The unique bus name of the connection that process PID holds.
+bus_name_of() {
+    names=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.ListNames | grep -o "':[0-9.]*'" | tr -d "'")
+    for name in $names; do
+        owner=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+            --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null | sed -n 's/^(uint32 \([0-9]*\),)$/\1/p')
+        if [ "$owner" = "$1" ]; then echo "$name"; return 0; fi
+    done
+    return 1
+}
+
+# The tray menu's layout as gdbus prints it.
+menu_layout() {
+    dest=$(bus_name_of "$APP_PID") || return 1
+    gdbus call --session --dest "$dest" --object-path "$MENU_PATH" \
+        --method com.canonical.dbusmenu.GetLayout -- 0 -1 "['label','visible','enabled']"
+}
+
+# One line per labelled item: "label|visible|enabled".
+menu_items() {
+    menu_layout | grep -o "{'label': <'[^']*'>, 'visible': <[a-z]*>, 'enabled': <[a-z]*>}" |
+        sed "s/{'label': <'\([^']*\)'>, 'visible': <\([a-z]*\)>, 'enabled': <\([a-z]*\)>}/\1|\2|\3/"
+}
+
+menu_has() { menu_items | grep -qxF "$1"; }
+state_line() { menu_items | sed -n 1p | cut -d'|' -f1; }
+state_line_is_not() { s=$(state_line) && [ -n "$s" ] && [ "$s" != "$1" ]; }
+
+# Clicks the tray item with this label, as a tray host does.
+menu_click() {
+    dest=$(bus_name_of "$APP_PID") || return 1
+    id=$(menu_layout | grep -o "([0-9]*, {'label': <'$1'>" | sed 's/^(\([0-9]*\),.*/\1/' | head -n1)
+    [ -n "$id" ] || return 1
+    gdbus call --session --dest "$dest" --object-path "$MENU_PATH" \
+        --method com.canonical.dbusmenu.Event -- "$id" clicked '<int32 0>' 0 >/dev/null
+}
+
+autostart_entry() { echo "$XDG_CONFIG_HOME/autostart/com.dralmik.gateway.app.desktop"; }
+
+# Screenshot of the whole screen; prints the standard deviation of its pixels (0 when blank).
+screenshot() {
+    import -window root "$1" 2>/dev/null && identify -format '%[fx:standard_deviation]' "$1"
+}
