@@ -103,7 +103,7 @@ menu_layout() {
 # One line per labelled item: "label|visible|enabled".
 menu_items() {
     menu_layout | grep -o "{'label': <'[^']*'>, 'visible': <[a-z]*>, 'enabled': <[a-z]*>}" |
-        sed "s/{'label': <'\([^']*\)'>, 'visible': <\([a-z]*\)>, 'enabled': <\([a-z]*\)>}/\1|\2|\3/"
+        sed "s/{'label': <'\([^']*\)'>, 'visible': <\([a-z]*\)>, 'enabled': <\([a-z]*\)>}/\1|\2|\3/"  | sed 1d  # the first is the menu's root
 }
 
 menu_has() { menu_items | grep -qxF "$1"; }

@@ -15,6 +15,7 @@ const http = require('http');
 const mode = process.env.E2E_GATEWAY || 'serve';
 const logFile = process.env.E2E_LOG || '/dev/null';
 const note = (line) => fs.appendFileSync(logFile, line + '\n');
+const noteTime = (what) => { if (process.env.E2E_TIMES) fs.appendFileSync(process.env.E2E_TIMES, `${what} ${Date.now()}\n`); };
 
 note(`start ${process.argv.slice(2).join(' ')}`);
 
@@ -37,6 +38,7 @@ const page = `<!doctype html>
 <p><a id="external" href="https://example.invalid/outside?from=e2e">outside</a></p>
 <script>
 window.dralmikRefresh = function () { fetch('/refresh'); };
+window.addEventListener('load', function () { fetch('/loaded'); });
 document.getElementById('forget').onclick = function () { fetch('/forget'); };
 document.getElementById('stop').onclick = function () {
     fetch('/stop').then(function () { window.location.href = 'dralmik://quit'; });
@@ -47,6 +49,7 @@ ${mode === 'link' ? "setTimeout(function () { document.getElementById('external'
 
 const server = http.createServer((req, res) => {
     note(`request ${req.url} ${req.headers['user-agent'] || ''}`);
+    noteTime(`request ${req.url}`);
     if (req.url === '/') {
         res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
         res.end(page);
