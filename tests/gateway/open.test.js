@@ -55,6 +55,9 @@ describe('open --print', () => {
         const state = readStateFile(ctx.home);
         assert.equal(state.port, [...ports][0]);
         assert.equal((await request(state.port, { path: '/api/state' })).json.pid, state.pid);
+        // The services that lost the race end; none is left running unknown.
+        const spawned = results.flatMap((r) => [...r.output.matchAll(/service \(pid (\d+)\)/g)].map((m) => Number(m[1])));
+        for (const pid of spawned) if (pid !== state.pid) await waitGone(pid);
         const log = fs.readFileSync(path.join(ctx.home, 'logs', 'gateway.log'), 'utf8');
         assert.equal(log.match(/listening on/g).length, 1, log);
     });

@@ -98,6 +98,27 @@ function probeService(state) {
     });
 }
 
+function processExists(pid) {
+    try {
+        process.kill(pid, 0);
+        return true;
+    } catch (error) {
+        return error.code === 'EPERM';
+    }
+}
+
+// Like probeService, but patient with a service whose process still exists: on a loaded
+// machine one answer can be late, and taking a live service for a stale one would replace its
+// state file and leave it running unknown.
+async function findService(state) {
+    for (let attempt = 0; attempt < 3; attempt++) {
+        const answer = await probeService(state);
+        if (answer) return answer;
+        if (!state || state.invalid || !processExists(state.pid)) return null;
+    }
+    return null;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The service
 
@@ -433,7 +454,7 @@ class GatewayService {
                 }
                 const existing = readState(this.home);
                 if (!existing) continue;
-                const live = await probeService(existing);
+                const live = await findService(existing);
                 if (live) return live;
                 const again = readState(this.home);
                 if (again && again.raw === existing.raw) {
@@ -522,7 +543,7 @@ async function serve(mode) {
         return fail(error.message);
     }
 
-    const running = await probeService(readState(home));
+    const running = await findService(readState(home));
     if (running) return fail(`it is already running for this home at ${running.url} (pid ${running.pid})`);
 
     try {
@@ -600,7 +621,7 @@ async function open(args) {
     }
 
     const known = readState(home);
-    const live = await probeService(known);
+    const live = await findService(known);
     if (live) {
         console.log(`The gateway service is already running (pid ${live.pid}).`);
         return done(localUrl(known.port));
@@ -635,6 +656,11 @@ async function open(args) {
         const state = readState(home);
         const answer = await probeService(state);
         if (answer) {
+            // Another `open` got its service up first: ours is redundant, and left alone it
+            // would take over the moment that one stops.
+            if (answer.pid !== child.pid && !exited) {
+                try { process.kill(child.pid, 'SIGTERM'); } catch { /* gone already */ }
+            }
             console.log('The gateway service is ready.');
             return done(localUrl(state.port));
         }
