@@ -28,7 +28,7 @@ struct AgentProgram {
 // missing, unreadable or names no program.
 std::optional<AgentProgram> readAgentProgram(const std::string& plistPath, const std::string& bundlePath);
 
-// One Exec argument quoted as the Desktop Entry Specification asks (reserved characters inside
+// One Exec argument quoted the way desktop entries require (reserved characters inside
 // double quotes, with ", `, $ and \ escaped), with % doubled.
 std::string quoteExecArgument(const std::string& argument);
 // The Exec value for these arguments (before the key file's own string escaping, which
