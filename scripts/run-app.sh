@@ -18,8 +18,15 @@ if [ "${DRALMIK_RUN_INNER:-}" != 1 ]; then
     if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
         exec "$APP" "$@"
     fi
-    DRALMIK_RUN_INNER=1 NO_AT_BRIDGE=1 exec dbus-run-session -- \
-        xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
+    # The private bus and its portals are chatty on standard error: keep that in a log, shown
+    # only when the run fails.
+    if ! DRALMIK_RUN_INNER=1 NO_AT_BRIDGE=1 dbus-run-session -- \
+        xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@" 2>"$BUILD/run-app.log"; then
+        cat "$BUILD/run-app.log" >&2
+        echo "The application did not show the gateway page (log: $BUILD/run-app.log)." >&2
+        exit 1
+    fi
+    exit 0
 fi
 
 # Inside the private session.
