@@ -1,4 +1,6 @@
 // Starting the gateway child and following what it prints until its page is shown.
+#include <algorithm>
+
 #include "app/gateway/scanner.h"
 #include "app/gateway/utf8.h"
 #include "app/shell/app_delegate.h"
@@ -64,6 +66,11 @@ void AppDelegate::received(const std::string& chunk) {
     // Once the page is shown nothing reads output again until the next start(), so it stops
     // growing here.
     if (pageShown) return;
+    // Megabytes may come before the address. Growing in large steps keeps the copies, and the
+    // fresh pages each copy must touch, few; pages reserved but never written cost nothing.
+    if (output.capacity() - output.size() < chunk.size()) {
+        output.reserve(std::max(output.size() + chunk.size(), 4 * output.capacity()));
+    }
     output += chunk;
     if (std::optional<Url> url = scanner_.scan(output)) {
         pageShown = true;
