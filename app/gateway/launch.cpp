@@ -4,6 +4,7 @@
 #include "app/gateway/scanner.h"
 #include "app/gateway/utf8.h"
 #include "app/shell/app_delegate.h"
+#include "common/gateway_home.h"
 
 namespace dralmik {
 
@@ -24,8 +25,7 @@ void AppDelegate::start() {
     spec.arguments = {resources + "/app/dist/main.js", "open", "--print"};
     spec.environment = platform_.processInfo().environment();
     if (!spec.environment.contains("DRALMIK_HOME")) {
-        spec.environment["DRALMIK_HOME"] =
-            platform_.processInfo().homeDirectory() + "/Library/Application Support/Dralmik Gateway";
+        spec.environment["DRALMIK_HOME"] = platform_.processInfo().homeDirectory() + kDefaultGatewayHomeSuffix;
     }
 
     // Each child has its own decoder and its own handlers; none of them refers to launcher, so

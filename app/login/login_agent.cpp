@@ -25,11 +25,6 @@ constexpr std::string_view kLegacyTail =
     "</dict>\n"
     "</plist>\n";
 
-std::string parentFolder(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 }  // namespace
 
 std::string legacyAgentDocument(std::string_view executablePath) {
@@ -41,7 +36,8 @@ std::string legacyAgentDocument(std::string_view executablePath) {
 
 void AppDelegate::keepIconAtLogin(bool enable) {
     Files& files = platform_.files();
-    const std::string legacyPath = platform_.processInfo().homeDirectory() + kLegacyAgentRelativePath;
+    const std::string legacyFolder = platform_.processInfo().homeDirectory() + kLegacyAgentFolder;
+    const std::string legacyPath = legacyFolder + kLegacyAgentFileName;
 
     if (platform_.system().isAtLeast(13, 0)) {
         files.removeFile(legacyPath);
@@ -62,7 +58,7 @@ void AppDelegate::keepIconAtLogin(bool enable) {
     if (!executable) return;
     const std::string document = legacyAgentDocument(*executable);
     if (files.readTextFile(legacyPath) == document) return;
-    files.createDirectories(parentFolder(legacyPath));
+    files.createDirectories(legacyFolder);
     files.writeFileAtomically(legacyPath, document);
 }
 

@@ -7,7 +7,9 @@
 namespace dralmik {
 
 inline constexpr const char* kLoginAgentPlistName = "com.dralmik.gateway.app-login.plist";
-inline constexpr const char* kLegacyAgentRelativePath = "/Library/LaunchAgents/com.dralmik.gateway-app.plist";
+// Under the user's home directory.
+inline constexpr const char* kLegacyAgentFolder = "/Library/LaunchAgents";
+inline constexpr const char* kLegacyAgentFileName = "/com.dralmik.gateway-app.plist";
 
 // The launch-agent document that starts the executable with "--background" at login.
 std::string legacyAgentDocument(std::string_view executablePath);

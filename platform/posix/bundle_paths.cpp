@@ -18,11 +18,14 @@ std::optional<std::string> currentExecutablePath() {
     }
 }
 
+std::string parentFolder(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 BundleLayout bundleLayoutFor(const std::string& executablePath) {
-    std::string folder = ".";
-    if (auto slash = executablePath.rfind('/'); slash != std::string::npos) {
-        folder = slash == 0 ? "/" : executablePath.substr(0, slash);
-    }
+    const std::string folder = parentFolder(executablePath);
     static const std::string kMacOS = "/Contents/MacOS";
     if (folder.size() > kMacOS.size() && folder.ends_with(kMacOS)) {
         std::string bundle = folder.substr(0, folder.size() - kMacOS.size());

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "common/gateway_home.h"
+
 namespace dralmik::posix {
 
 // The absolute path of the running executable, or none when the system cannot tell.
@@ -23,9 +25,11 @@ BundleLayout bundleLayoutFor(const std::string& executablePath);
 // else "/".
 std::string userHomeDirectory();
 
+// The folder a path names its file in: "." for a bare name, "/" for a file at the root.
+std::string parentFolder(const std::string& path);
+
 // The gateway's home directory: the value of DRALMIK_HOME when the variable is defined (even
 // when empty), else the user's home directory followed by the default folder.
-inline constexpr const char* kDefaultGatewayHomeSuffix = "/Library/Application Support/Dralmik Gateway";
 std::string gatewayHomeDirectory(const char* dralmikHomeValue, const std::string& userHome);
 
 }  // namespace dralmik::posix

@@ -1,4 +1,5 @@
 #include "platform/posix/posix_files.h"
+#include "platform/posix/bundle_paths.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,12 +13,6 @@
 
 namespace dralmik::posix {
 namespace {
-
-std::string folderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string nameOf(const std::string& path) {
     auto slash = path.rfind('/');
@@ -70,7 +65,7 @@ std::optional<std::string> PosixFiles::readTextFile(const std::string& path) {
 
 bool PosixFiles::writeFileAtomically(const std::string& path, const std::string& contents) {
     if (path.empty() || path.back() == '/') return false;
-    const std::string folder = folderOf(path);
+    const std::string folder = parentFolder(path);
     std::string temporary = folder + "/." + nameOf(path) + ".XXXXXX";
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
