@@ -1,16 +1,16 @@
 #pragma once
 // Alerts shown as sheets on a window. The core relies on: beginSheet() returns at once; the
-// completion runs once on the main thread with the response code, 1000 for the first button,
-// 1001 for the second, and so on.
+// completion runs once on the main thread with the index of the button chosen (0 for the first,
+// the default button), or with no index when the alert ended any other way.
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace dralmik {
 
 class Window;
-
-inline constexpr long kAlertFirstButtonReturn = 1000;
 
 struct AlertSpec {
     std::string messageText;
@@ -20,7 +20,8 @@ struct AlertSpec {
 class Alerts {
 public:
     virtual ~Alerts() = default;
-    virtual void beginSheet(Window& window, const AlertSpec& alert, std::function<void(long response)> completion) = 0;
+    virtual void beginSheet(Window& window, const AlertSpec& alert,
+                            std::function<void(std::optional<std::size_t> button)> completion) = 0;
 };
 
 }  // namespace dralmik

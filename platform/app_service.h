@@ -1,18 +1,19 @@
 #pragma once
 // Login items managed by the system (one agent property list shipped in the bundle). The core
-// relies on: status() as the raw status number (0 notRegistered, 1 enabled, 2 requiresApproval,
-// 3 notFound; other values may come); register/unregister give no value on success, the
-// failure's description otherwise.
+// relies on: status() as one of the four states; register/unregister give no value on
+// success, the failure's description otherwise.
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace dralmik {
 
+enum class AgentStatus { NotRegistered, Enabled, RequiresApproval, NotFound };
+
 class AgentService {
 public:
     virtual ~AgentService() = default;
-    virtual long status() = 0;
+    virtual AgentStatus status() = 0;
     virtual std::optional<std::string> registerService() = 0;
     virtual std::optional<std::string> unregisterService() = 0;
 };

@@ -1,61 +1,53 @@
 #pragma once
-// Menus and their items, for the main menu and the status menu. The core relies on: items keep
-// the title, hidden and enabled states it sets (the status menu does not auto-enable); an item
-// with a target calls that target's perform() with its selector when chosen; an item without a
-// target sends its selector to the first responder (the application for about, hide, show all
-// and terminate; the focused web content for the edit commands; the key window for minimize and
-// close).
+// Menus and their items, for the main menu and the status menu. The core relies on:
+// - an item keeps the title, hidden and enabled states the core sets (nothing enables or
+//   disables an item behind the core's back), and a hidden or disabled item does nothing;
+// - choosing an item runs its action on the main thread: the core's own callable, or one of
+//   the standard actions, which the backend carries out where the desktop has them (the
+//   application for about, hide, show all and quit; the focused web content for the edit
+//   commands; the key window for minimize and close). A standard action the desktop cannot
+//   carry out leaves its item disabled;
+// - menuWillOpen() comes just before the menu opens.
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace dralmik {
 
-enum class Selector {
-    None,
-    OrderFrontStandardAboutPanel,
+enum class StandardAction {
+    About,
     Hide,
-    HideOtherApplications,
-    UnhideAllApplications,
-    Terminate,
+    HideOthers,
+    ShowAll,
+    Quit,
     Undo,
     Redo,
     Cut,
     Copy,
     Paste,
     SelectAll,
-    ReloadPage,
-    PerformMiniaturize,
-    PerformClose,
-    ShowWindow,
-    Disconnect,
-    StopAndQuit,
+    Minimize,
+    Close,
 };
 
-// Modifier masks of key equivalents.
-inline constexpr unsigned kModifierShift = 1u << 17;
-inline constexpr unsigned kModifierOption = 1u << 19;
-inline constexpr unsigned kModifierCommand = 1u << 20;
-
-class ActionTarget {
-public:
-    virtual ~ActionTarget() = default;
-    virtual void perform(Selector selector) = 0;
+enum Modifier : unsigned {
+    kModifierCommand = 1u << 0,  // the desktop's primary shortcut modifier (Control on Linux)
+    kModifierShift = 1u << 1,
+    kModifierOption = 1u << 2,   // Alt
 };
 
-class Menu;
+// A key equivalent: one character, or none when empty.
+struct Shortcut {
+    std::string key;
+    unsigned modifiers = kModifierCommand;
+};
 
 class MenuItem {
 public:
     virtual ~MenuItem() = default;
-    virtual std::string title() const = 0;
     virtual void setTitle(const std::string& title) = 0;
-    virtual bool isHidden() const = 0;
     virtual void setHidden(bool hidden) = 0;
-    virtual bool isEnabled() const = 0;
     virtual void setEnabled(bool enabled) = 0;
-    virtual void setTarget(std::weak_ptr<ActionTarget> target) = 0;
-    virtual void setKeyEquivalentModifierMask(unsigned mask) = 0;
-    virtual void setSubmenu(std::shared_ptr<Menu> submenu) = 0;
 };
 
 class MenuDelegate {
@@ -67,12 +59,11 @@ public:
 class Menu {
 public:
     virtual ~Menu() = default;
-    virtual void setAutoenablesItems(bool autoenables) = 0;
     virtual void addItem(std::shared_ptr<MenuItem> item) = 0;
-    // Creates an item (default modifiers: Command), appends it and returns it.
-    virtual std::shared_ptr<MenuItem> addItem(const std::string& title, Selector action,
-                                              const std::string& keyEquivalent) = 0;
     virtual void addSeparator() = 0;
+    // An untitled item that opens the submenu (the submenu's title, or the application's name
+    // when it has none, is what a menu bar shows).
+    virtual void addSubmenu(std::shared_ptr<Menu> submenu) = 0;
     virtual void setDelegate(std::weak_ptr<MenuDelegate> delegate) = 0;
 };
 
@@ -80,8 +71,11 @@ class MenuFactory {
 public:
     virtual ~MenuFactory() = default;
     virtual std::shared_ptr<Menu> makeMenu(const std::string& title) = 0;
-    virtual std::shared_ptr<MenuItem> makeMenuItem(const std::string& title, Selector action,
-                                                   const std::string& keyEquivalent) = 0;
+    // An item whose action is the core's; without an action the item only shows its title.
+    virtual std::shared_ptr<MenuItem> makeItem(const std::string& title, std::function<void()> action,
+                                               Shortcut shortcut = {}) = 0;
+    virtual std::shared_ptr<MenuItem> makeStandardItem(const std::string& title, StandardAction action,
+                                                       Shortcut shortcut = {}) = 0;
 };
 
 }  // namespace dralmik

@@ -11,7 +11,7 @@
 #include "platform/main_queue.h"
 #include "platform/menu.h"
 #include "platform/process_info.h"
-#include "platform/running_copies.h"
+#include "platform/single_instance.h"
 #include "platform/status_item.h"
 #include "platform/system.h"
 #include "platform/task.h"
@@ -31,7 +31,7 @@ public:
     virtual Bundle& bundle() = 0;
     virtual System& system() = 0;
     virtual AppService& appService() = 0;
-    virtual RunningCopies& runningCopies() = 0;
+    virtual SingleInstance& singleInstance() = 0;
     virtual Files& files() = 0;
 
     // The user interface; the first call of application() brings the toolkit up.
@@ -43,9 +43,8 @@ public:
     virtual Workspace& workspace() = 0;
     virtual MainQueue& mainQueue() = 0;
     virtual ProcessLauncher& processLauncher() = 0;
-    virtual std::shared_ptr<WebView> makeWebView(Rect frame, const WebViewConfiguration& configuration) = 0;
-    virtual std::shared_ptr<Window> makeWindow(Rect contentRect, unsigned styleMask, BackingStore backing,
-                                               bool defer) = 0;
+    virtual std::shared_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) = 0;
+    virtual std::shared_ptr<Window> makeWindow(const WindowDescription& description) = 0;
 };
 
 }  // namespace dralmik

@@ -1,6 +1,7 @@
 #pragma once
 // The item in the system's status area (menu bar, tray). The core relies on: the item lasts
-// while the process runs; a click on it opens its menu; setImage() shows the drawn icon.
+// while the process runs; a click on it opens its menu; setImage() shows the drawn icon, which
+// as a template image is recoloured to suit the bar; the tooltip names the item.
 #include <memory>
 #include <string>
 
@@ -9,12 +10,9 @@
 
 namespace dralmik {
 
-inline constexpr double kVariableStatusItemLength = -1.0;
-
 class StatusItem {
 public:
     virtual ~StatusItem() = default;
-    virtual bool hasButton() const = 0;
     virtual void setImage(const Image& image) = 0;
     virtual void setToolTip(const std::string& toolTip) = 0;
     virtual void setMenu(std::shared_ptr<Menu> menu) = 0;
@@ -23,7 +21,8 @@ public:
 class StatusBar {
 public:
     virtual ~StatusBar() = default;
-    virtual std::shared_ptr<StatusItem> statusItemWithLength(double length) = 0;
+    // A new item whose width follows its content.
+    virtual std::shared_ptr<StatusItem> makeStatusItem() = 0;
 };
 
 }  // namespace dralmik

@@ -1,13 +1,18 @@
 #pragma once
-// The running system's version test. The core relies on: true when the system is at least
-// the given version (as a macOS version number: 12.0 brings the under-page colour, 13.0
-// service-managed login items).
+// The running system's version test. The core relies on: true when the system is at least the
+// given version, a macOS version number: 12.0 brings the under-page colour of the web view,
+// 13.0 service-managed login items.
 namespace dralmik {
+
+struct SystemVersion {
+    int major = 0;
+    int minor = 0;
+};
 
 class System {
 public:
     virtual ~System() = default;
-    virtual bool isAtLeast(int major, int minor) const = 0;
+    virtual bool isAtLeast(SystemVersion version) const = 0;
 };
 
 }  // namespace dralmik

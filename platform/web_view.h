@@ -1,8 +1,11 @@
 #pragma once
 // The embedded web view. The core relies on:
-// - every navigation (main frame, sub-frame, new window) is put to decidePolicy() with its URL
-//   text (no value when the request has none), and waits for exactly one decision;
-// - didFailProvisionalNavigation() comes only for a failure before any of the page arrived;
+// - every navigation (main frame, sub-frame, new window) is put to decidePolicyForNavigation()
+//   with its URL text (no value when the request has none) and waits for exactly one decision;
+// - didFailProvisionalNavigation() comes only for a failure before any of the page arrived,
+//   with what happened; the engine's own error page is never shown;
+// - loadRequest() gives up when no part of the page has arrived within the time limit, and
+//   reports that as a provisional failure;
 // - alerts and confirmations wait for their completion, called once;
 // - loadHTMLString() shows the document as about:blank, replacing what was shown;
 // - evaluateJavaScript()'s completion (when given) runs on the main thread with the script's
@@ -12,18 +15,22 @@
 #include <optional>
 #include <string>
 
+#include "common/url.h"
 #include "platform/geometry.h"
-#include "platform/url.h"
 
 namespace dralmik {
 
-enum class NavigationPolicy { Cancel = 0, Allow = 1 };
-
-// Cache policy of a request: the protocol's own (NSURLRequestUseProtocolCachePolicy).
-inline constexpr int kUseProtocolCachePolicy = 0;
+enum class NavigationPolicy { Cancel, Allow };
 
 struct WebViewConfiguration {
-    std::string applicationNameForUserAgent;
+    std::string applicationNameForUserAgent;  // appended to the engine's own user agent
+    bool allowsBackForwardNavigationGestures = true;
+};
+
+struct LoadFailure {
+    std::string localizedDescription;
+    // The load was one of ours, cancelled because a newer load of ours replaced it.
+    bool supersededByNewerLoad = false;
 };
 
 class WebViewDelegate {
@@ -31,7 +38,7 @@ public:
     virtual ~WebViewDelegate() = default;
     virtual void decidePolicyForNavigation(const std::optional<std::string>& url,
                                            const std::function<void(NavigationPolicy)>& decisionHandler) = 0;
-    virtual void didFailProvisionalNavigation(const std::string& localizedDescription) = 0;
+    virtual void didFailProvisionalNavigation(const LoadFailure& failure) = 0;
     virtual void runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) = 0;
     virtual void runJavaScriptConfirmPanel(const std::string& message, std::function<void(bool)> completion) = 0;
 };
@@ -39,11 +46,9 @@ public:
 class WebView {
 public:
     virtual ~WebView() = default;
-    virtual void setNavigationDelegate(std::weak_ptr<WebViewDelegate> delegate) = 0;
-    virtual void setUIDelegate(std::weak_ptr<WebViewDelegate> delegate) = 0;
-    virtual void setAllowsBackForwardNavigationGestures(bool allows) = 0;
+    virtual void setDelegate(std::weak_ptr<WebViewDelegate> delegate) = 0;
     virtual void setUnderPageBackgroundColor(Color color) = 0;
-    virtual void loadRequest(const Url& url, int cachePolicy, double timeoutSeconds) = 0;
+    virtual void loadRequest(const Url& url, double timeoutSeconds) = 0;
     virtual void loadHTMLString(const std::string& html) = 0;  // no base URL
     virtual void evaluateJavaScript(const std::string& script,
                                     std::function<void(std::optional<std::string>)> completion) = 0;

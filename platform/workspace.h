@@ -1,7 +1,7 @@
 #pragma once
 // The desktop's default handlers. The core relies on: openURL() hands the address to the
 // user's browser or mail program and answers whether that worked.
-#include "platform/url.h"
+#include "common/url.h"
 
 namespace dralmik {
 

@@ -74,7 +74,7 @@ void AppDelegate::received(const std::string& chunk) {
     output += chunk;
     if (std::optional<Url> url = scanner_.scan(output)) {
         pageShown = true;
-        webView->loadRequest(*url, kUseProtocolCachePolicy, kRequestTimeoutSeconds);
+        webView->loadRequest(*url, kRequestTimeoutSeconds);
     }
 }
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/url.h"
+#include "common/url.h"
 
 namespace dralmik {
 

@@ -7,8 +7,6 @@ namespace dralmik {
 
 namespace {
 
-constexpr long kStatusEnabled = 1;
-
 constexpr std::string_view kLegacyHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
@@ -39,11 +37,11 @@ void AppDelegate::keepIconAtLogin(bool enable) {
     const std::string legacyFolder = platform_.processInfo().homeDirectory() + kLegacyAgentFolder;
     const std::string legacyPath = legacyFolder + kLegacyAgentFileName;
 
-    if (platform_.system().isAtLeast(13, 0)) {
+    if (platform_.system().isAtLeast(kServiceManagedLoginSystem)) {
         files.removeFile(legacyPath);
         auto service = platform_.appService().agentService(kLoginAgentPlistName);
         if (enable) {
-            if (service->status() != kStatusEnabled) service->registerService();
+            if (service->status() != AgentStatus::Enabled) service->registerService();
         } else {
             service->unregisterService();
         }

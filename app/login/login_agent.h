@@ -4,7 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system.h"
+
 namespace dralmik {
+
+// The first system that manages login items for the application; older ones take the file.
+inline constexpr SystemVersion kServiceManagedLoginSystem{13, 0};
 
 inline constexpr const char* kLoginAgentPlistName = "com.dralmik.gateway.app-login.plist";
 // Under the user's home directory.

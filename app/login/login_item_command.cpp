@@ -8,11 +8,14 @@
 
 namespace dralmik {
 
-const char* loginItemStatusName(long status) {
-    static const char* const kNames[] = {"notRegistered", "enabled", "requiresApproval", "notFound"};
-    // Values the table does not know, above or below it, read as the last name.
-    if (status < 0 || status > 3) status = 3;
-    return kNames[status];
+const char* loginItemStatusName(AgentStatus status) {
+    switch (status) {
+    case AgentStatus::NotRegistered: return "notRegistered";
+    case AgentStatus::Enabled: return "enabled";
+    case AgentStatus::RequiresApproval: return "requiresApproval";
+    case AgentStatus::NotFound: break;
+    }
+    return "notFound";
 }
 
 LoginItemOutcome runLoginItemCommand(AppService& services, const std::string& command, const std::string& plist) {
@@ -23,9 +26,9 @@ LoginItemOutcome runLoginItemCommand(AppService& services, const std::string& co
     } else if (command == "unregister") {
         if (auto error = service->unregisterService()) outcome.failure = "unregister " + plist + ": " + *error;
     } else if (command == "status") {
-        const long status = service->status();
+        const AgentStatus status = service->status();
         outcome.standardOutput = std::string(loginItemStatusName(status)) + "\n";
-        outcome.exitStatus = status == 1 ? 0 : 1;
+        outcome.exitStatus = status == AgentStatus::Enabled ? 0 : 1;
     } else {
         outcome.failure = "unknown command " + command;
     }

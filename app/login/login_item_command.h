@@ -20,7 +20,7 @@ LoginItemOutcome runLoginItemCommand(AppService& services, const std::string& co
 // Runs the command and ends the process with its outcome.
 [[noreturn]] void loginItemCommand(AppService& services, const std::string& command, const std::string& plist);
 
-// The name printed by "status" for a raw status value.
-const char* loginItemStatusName(long status);
+// The name printed by "status".
+const char* loginItemStatusName(AgentStatus status);
 
 }  // namespace dralmik

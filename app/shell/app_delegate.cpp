@@ -13,6 +13,8 @@ constexpr double kContentWidth = 760;
 constexpr double kContentHeight = 640;
 // sRGB 11/255, 18/255, 34/255: the window, and the web view under its page.
 constexpr Color kBackgroundColor{11.0 / 255.0, 18.0 / 255.0, 34.0 / 255.0, 1.0};
+// The first system whose web view takes a colour under its page.
+constexpr SystemVersion kUnderPageColorSystem{12, 0};
 
 bool hasBackgroundArgument(const std::vector<std::string>& arguments) {
     return std::find(arguments.begin(), arguments.end(), kBackgroundArgument) != arguments.end();
@@ -22,47 +24,50 @@ bool hasBackgroundArgument(const std::vector<std::string>& arguments) {
 
 AppDelegate::AppDelegate(Platform& platform)
     : platform_(platform),
-      stateLine(platform.menus().makeMenuItem("Starting", Selector::None, "")),
+      stateLine(platform.menus().makeItem("Starting", nullptr)),
       resources(platform.bundle().resourcePath()),
       startedAtLogin(hasBackgroundArgument(platform.processInfo().arguments())) {}
 
+std::function<void()> AppDelegate::action(void (AppDelegate::*method)()) {
+    return [weakSelf = weak_from_this(), method] {
+        if (auto self = weakSelf.lock()) (self.get()->*method)();
+    };
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
     Application& application = platform_.application();
-    installMainMenu(platform_.menus(), application, weak_from_this());
+    installMainMenu(platform_.menus(), application, action(&AppDelegate::reloadPage));
 
     WebViewConfiguration configuration;
     configuration.applicationNameForUserAgent = "DralmikLLMGatewayApp";
-    webView = platform_.makeWebView(Rect{}, configuration);
-    webView->setNavigationDelegate(weak_from_this());
-    webView->setUIDelegate(weak_from_this());
-    webView->setAllowsBackForwardNavigationGestures(false);
+    configuration.allowsBackForwardNavigationGestures = false;
+    webView = platform_.makeWebView(configuration);
+    webView->setDelegate(weak_from_this());
 
-    const Rect contentRect{{0, 0}, {kContentWidth, kContentHeight}};
-    window = platform_.makeWindow(
-        contentRect, kWindowStyleTitled | kWindowStyleClosable | kWindowStyleMiniaturizable | kWindowStyleResizable,
-        BackingStore::Buffered, false);
-    window->setTitle("Dralmik LLM Gateway");
-    window->setBackgroundColor(kBackgroundColor);
-    window->setTitlebarAppearsTransparent(true);
-    window->setDarkAppearance();
-    if (platform_.system().isAtLeast(12, 0)) webView->setUnderPageBackgroundColor(kBackgroundColor);
+    WindowDescription description;
+    description.title = "Dralmik LLM Gateway";
+    description.contentSize = {kContentWidth, kContentHeight};
+    description.minimumSize = {437.5, 480};
+    description.backgroundColor = kBackgroundColor;
+    description.appearance = Appearance::Dark;
+    description.frameAutosaveName = "DralmikGatewayWindow";
+    window = platform_.makeWindow(description);
+    if (platform_.system().isAtLeast(kUnderPageColorSystem)) webView->setUnderPageBackgroundColor(kBackgroundColor);
     window->setContentView(webView);
-    window->setReleasedWhenClosed(false);
     window->setDelegate(weak_from_this());
-    window->setFrame(contentRect, false);
+    window->setFrame(Rect{{0, 0}, {kContentWidth, kContentHeight}});
     window->center();
-    window->setFrameAutosaveName("DralmikGatewayWindow");
-    // Keep the top-left corner of a restored frame, but open at the launch size every time.
-    const Rect restored = window->frame();
-    const double top = restored.origin.y + restored.size.height;
-    window->setFrame(Rect{{restored.origin.x, top - kContentHeight}, {kContentWidth, kContentHeight}}, false);
-    window->setMinSize(Size{437.5, 480});
+    // A restored window keeps its top-left corner, but opens at the launch size every time.
+    if (std::optional<Rect> saved = window->savedFrame()) {
+        const double top = saved->origin.y + saved->size.height;
+        window->setFrame(Rect{{saved->origin.x, top - kContentHeight}, {kContentWidth, kContentHeight}});
+    }
 
     if (startedAtLogin) {
         application.setActivationPolicy(ActivationPolicy::Accessory);
     } else {
         window->makeKeyAndOrderFront();
-        application.activateIgnoringOtherApps();
+        application.activate();
     }
 
     buildStatusItem();
@@ -74,10 +79,7 @@ bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed() { return fal
 
 void AppDelegate::windowWillClose() { platform_.application().setActivationPolicy(ActivationPolicy::Accessory); }
 
-bool AppDelegate::applicationShouldHandleReopen(bool) {
-    showWindow();
-    return true;
-}
+void AppDelegate::applicationShouldHandleReopen() { showWindow(); }
 
 void AppDelegate::applicationWillTerminate() {
     if (launcher && launcher->isRunning()) launcher->terminate();
@@ -88,17 +90,7 @@ void AppDelegate::showWindow() {
     application.setActivationPolicy(ActivationPolicy::Regular);
     if (window->isMiniaturized()) window->deminiaturize();
     window->makeKeyAndOrderFront();
-    application.activateIgnoringOtherApps();
-}
-
-void AppDelegate::perform(Selector selector) {
-    switch (selector) {
-        case Selector::ShowWindow: showWindow(); break;
-        case Selector::Disconnect: disconnect(); break;
-        case Selector::StopAndQuit: stopAndQuit(); break;
-        case Selector::ReloadPage: reloadPage(); break;
-        default: break;
-    }
+    application.activate();
 }
 
 }  // namespace dralmik

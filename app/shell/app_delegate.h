@@ -1,6 +1,6 @@
 #pragma once
 // The one object that owns all state of the menu-bar application. The platform calls it as
-// application, window, menu and web-view delegate, and it is the target of the menu actions.
+// application, window, menu and web-view delegate; the menu items it makes call its actions.
 // Its operations are defined in the folder of the subsystem that owns each of them.
 #include <memory>
 #include <optional>
@@ -15,7 +15,6 @@ class AppDelegate : public ApplicationDelegate,
                     public WindowDelegate,
                     public MenuDelegate,
                     public WebViewDelegate,
-                    public ActionTarget,
                     public std::enable_shared_from_this<AppDelegate> {
 public:
     explicit AppDelegate(Platform& platform);
@@ -24,24 +23,23 @@ public:
     void applicationDidFinishLaunching() override;
     bool applicationShouldTerminateAfterLastWindowClosed() override;
     void windowWillClose() override;
-    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    void applicationShouldHandleReopen() override;
     void applicationWillTerminate() override;
 
     // Web content (app/web/).
     void decidePolicyForNavigation(const std::optional<std::string>& url,
                                    const std::function<void(NavigationPolicy)>& decisionHandler) override;
-    void didFailProvisionalNavigation(const std::string& localizedDescription) override;
+    void didFailProvisionalNavigation(const LoadFailure& failure) override;
     void runJavaScriptConfirmPanel(const std::string& message, std::function<void(bool)> completion) override;
     void runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) override;
 
     // Status menu (app/statusbar/).
     void menuWillOpen() override;
-    void perform(Selector selector) override;  // the actions below, by selector
+    // The actions of the menu items (app/statusbar/commands.cpp, showWindow here).
     void showWindow();
     void disconnect();
     void stopAndQuit();
     void reloadPage();
-    static Image menuBarImage();
 
 private:
     void start();
@@ -51,6 +49,8 @@ private:
     void refreshMenu();
     void applyProbeAnswer(const std::optional<std::string>& answer);
     void press(const std::string& id);
+    // A menu action that calls the method on this delegate while it exists.
+    std::function<void()> action(void (AppDelegate::*method)());
     void keepIconAtLogin(bool enable);
 
     Platform& platform_;

@@ -2,44 +2,39 @@
 
 namespace dralmik {
 
-void installMainMenu(MenuFactory& menus, Application& application, std::weak_ptr<ActionTarget> reloadTarget) {
-    auto mainMenu = menus.makeMenu("");
+void installMainMenu(MenuFactory& menus, Application& application, std::function<void()> reload) {
+    auto add = [&menus](Menu& menu, const char* title, StandardAction action, Shortcut shortcut = {}) {
+        menu.addItem(menus.makeStandardItem(title, action, std::move(shortcut)));
+    };
 
     auto appMenu = menus.makeMenu("");
-    appMenu->addItem("About Dralmik LLM Gateway", Selector::OrderFrontStandardAboutPanel, "");
+    add(*appMenu, "About Dralmik LLM Gateway", StandardAction::About);
     appMenu->addSeparator();
-    appMenu->addItem("Hide Dralmik LLM Gateway", Selector::Hide, "h");
-    auto hideOthers = appMenu->addItem("Hide Others", Selector::HideOtherApplications, "h");
-    appMenu->addItem("Show All", Selector::UnhideAllApplications, "");
+    add(*appMenu, "Hide Dralmik LLM Gateway", StandardAction::Hide, {"h"});
+    add(*appMenu, "Hide Others", StandardAction::HideOthers, {"h", kModifierOption | kModifierCommand});
+    add(*appMenu, "Show All", StandardAction::ShowAll);
     appMenu->addSeparator();
-    appMenu->addItem("Quit Dralmik LLM Gateway", Selector::Terminate, "q");
-    hideOthers->setKeyEquivalentModifierMask(kModifierOption | kModifierCommand);
+    add(*appMenu, "Quit Dralmik LLM Gateway", StandardAction::Quit, {"q"});
 
     auto editMenu = menus.makeMenu("Edit");
-    editMenu->addItem("Undo", Selector::Undo, "z");
-    auto redo = editMenu->addItem("Redo", Selector::Redo, "z");
-    redo->setKeyEquivalentModifierMask(kModifierShift | kModifierCommand);
+    add(*editMenu, "Undo", StandardAction::Undo, {"z"});
+    add(*editMenu, "Redo", StandardAction::Redo, {"z", kModifierShift | kModifierCommand});
     editMenu->addSeparator();
-    editMenu->addItem("Cut", Selector::Cut, "x");
-    editMenu->addItem("Copy", Selector::Copy, "c");
-    editMenu->addItem("Paste", Selector::Paste, "v");
-    editMenu->addItem("Select All", Selector::SelectAll, "a");
+    add(*editMenu, "Cut", StandardAction::Cut, {"x"});
+    add(*editMenu, "Copy", StandardAction::Copy, {"c"});
+    add(*editMenu, "Paste", StandardAction::Paste, {"v"});
+    add(*editMenu, "Select All", StandardAction::SelectAll, {"a"});
 
     auto viewMenu = menus.makeMenu("View");
-    viewMenu->addItem("Reload", Selector::ReloadPage, "r")->setTarget(std::move(reloadTarget));
+    viewMenu->addItem(menus.makeItem("Reload", std::move(reload), {"r"}));
 
     auto windowMenu = menus.makeMenu("Window");
-    windowMenu->addItem("Minimize", Selector::PerformMiniaturize, "m");
-    windowMenu->addItem("Close", Selector::PerformClose, "w");
+    add(*windowMenu, "Minimize", StandardAction::Minimize, {"m"});
+    add(*windowMenu, "Close", StandardAction::Close, {"w"});
 
-    for (const auto& submenu : {appMenu, editMenu, viewMenu, windowMenu}) {
-        auto holder = menus.makeMenuItem("", Selector::None, "");
-        holder->setSubmenu(submenu);
-        mainMenu->addItem(holder);
-    }
-
-    application.setMainMenu(mainMenu);
-    application.setWindowsMenu(windowMenu);
+    auto mainMenu = menus.makeMenu("");
+    for (const auto& submenu : {appMenu, editMenu, viewMenu, windowMenu}) mainMenu->addSubmenu(submenu);
+    application.setMainMenu(mainMenu, windowMenu);
 }
 
 }  // namespace dralmik

@@ -1,13 +1,13 @@
 #pragma once
-// The main menu: application, Edit, View and Window menus. Only "Reload" has a target; every
-// other item goes to the first responder.
-#include <memory>
+// The main menu: application, Edit, View and Window menus. "Reload" runs the given action;
+// every other item is a standard action of the desktop.
+#include <functional>
 
 #include "platform/application.h"
 #include "platform/menu.h"
 
 namespace dralmik {
 
-void installMainMenu(MenuFactory& menus, Application& application, std::weak_ptr<ActionTarget> reloadTarget);
+void installMainMenu(MenuFactory& menus, Application& application, std::function<void()> reload);
 
 }  // namespace dralmik

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/url.h"
+#include "common/url.h"
 #include "platform/web_view.h"
 
 namespace dralmik {

@@ -3,17 +3,58 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace dralmik::gtk {
 
+namespace {
+
+// A coordinate far off screen still fits the toolkit's integers.
+int toPixel(double value) {
+    constexpr double kLimit = 1 << 30;
+    return static_cast<int>(std::lround(std::clamp(value, -kLimit, kLimit)));
+}
+
+long long overlap(long long start1, long long length1, long long start2, long long length2) {
+    return std::max(0LL, std::min(start1 + length1, start2 + length2) - std::max(start1, start2));
+}
+
+}  // namespace
+
 PixelFrame toPixelFrame(const Rect& frame, double screenHeight) {
     PixelFrame p;
-    p.width = static_cast<int>(std::ceil(frame.size.width - 1e-9));
-    p.height = static_cast<int>(std::ceil(frame.size.height - 1e-9));
-    p.x = static_cast<int>(std::lround(frame.origin.x));
-    p.top = static_cast<int>(std::lround(screenHeight - (frame.origin.y + frame.size.height)));
+    p.width = std::max(1, toPixel(std::ceil(frame.size.width - 1e-9)));
+    p.height = std::max(1, toPixel(std::ceil(frame.size.height - 1e-9)));
+    p.x = toPixel(frame.origin.x);
+    p.top = toPixel(screenHeight - (frame.origin.y + frame.size.height));
     return p;
+}
+
+PixelFrame keepTitleBarReachable(PixelFrame frame, const std::vector<PixelFrame>& monitors) {
+    if (monitors.empty()) return frame;
+    // The monitor that shows most of the title bar, or else the one nearest to its middle.
+    const PixelFrame* best = nullptr;
+    long long bestOverlap = 0;
+    long long bestDistance = std::numeric_limits<long long>::max();
+    const long long middleX = static_cast<long long>(frame.x) + frame.width / 2;
+    for (const PixelFrame& m : monitors) {
+        const long long shown = overlap(frame.x, frame.width, m.x, m.width) * overlap(frame.top, kTitleBarHeight, m.top, m.height);
+        const long long dx = std::max({0LL, m.x - middleX, middleX - (static_cast<long long>(m.x) + m.width)});
+        const long long dy = std::max({0LL, static_cast<long long>(m.top) - frame.top, frame.top - (static_cast<long long>(m.top) + m.height)});
+        const long long distance = dx * dx + dy * dy;
+        if (shown > bestOverlap || (bestOverlap == 0 && shown == 0 && distance < bestDistance)) {
+            best = &m;
+            bestOverlap = shown;
+            bestDistance = distance;
+        }
+    }
+    const PixelFrame& m = *best;
+    const int grip = std::min(kTitleBarGrip, frame.width);
+    frame.top = std::clamp(frame.top, m.top, std::max(m.top, m.top + m.height - kTitleBarHeight));
+    frame.x = std::clamp(frame.x, m.x + grip - frame.width, std::max(m.x + grip - frame.width, m.x + m.width - grip));
+    return frame;
 }
 
 Rect toCoreFrame(const PixelFrame& p, double screenHeight) {

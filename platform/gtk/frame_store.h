@@ -5,6 +5,7 @@
 // corner, so a restored window keeps that corner even when the screen's height has changed.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/geometry.h"
 
@@ -23,6 +24,15 @@ struct PixelFrame {
 // nearest pixel.
 PixelFrame toPixelFrame(const Rect& frame, double screenHeight);
 Rect toCoreFrame(const PixelFrame& frame, double screenHeight);
+
+// How much of a window must stay on a monitor for the user to reach it: the title bar's
+// height, and a stretch of its width to grab.
+inline constexpr int kTitleBarHeight = 40;
+inline constexpr int kTitleBarGrip = 120;
+
+// The frame moved, if it must be, so that its title bar lies on a monitor with room to grab
+// it: on the monitor that shows most of the title bar, or else the nearest one.
+PixelFrame keepTitleBarReachable(PixelFrame frame, const std::vector<PixelFrame>& monitors);
 
 class FrameStore {
 public:

@@ -1,12 +1,13 @@
 // Dralmik LLM Gateway on the Linux desktop.
-#include <cstdio>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "app/shell/entry.h"
-#include "platform/gtk/gtk_platform.h"
+#include "platform/gtk/platform.h"
 
 int main(int argc, char** argv) {
-    dralmik::gtk::GtkPlatform platform(argc, argv);
+    dralmik::gtk::Platform platform(argc, argv);
     const int status = dralmik::applicationMain(platform);
     // The process ends here without running destructors: the gateway child's reader threads
     // and the web engine's objects may still be in use, and nothing needs tearing down.

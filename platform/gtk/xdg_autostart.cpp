@@ -142,16 +142,16 @@ XdgAgentService::Entry XdgAgentService::readEntry(const std::string& expectedExe
     return entry;
 }
 
-long XdgAgentService::status() {
+AgentStatus XdgAgentService::status() {
     const auto program = readAgentProgram(plistPath_, bundlePath_);
-    if (!program) return 3;
+    if (!program) return AgentStatus::NotFound;
     switch (readEntry(execLine(program->arguments))) {
-    case Entry::Ours: return 1;
-    case Entry::Disabled: return 2;
+    case Entry::Ours: return AgentStatus::Enabled;
+    case Entry::Disabled: return AgentStatus::RequiresApproval;
     case Entry::Absent:
     case Entry::Other: break;
     }
-    return 0;
+    return AgentStatus::NotRegistered;
 }
 
 std::optional<std::string> XdgAgentService::registerService() {

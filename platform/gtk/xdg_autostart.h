@@ -3,13 +3,13 @@
 // (Contents/Library/LaunchAgents/<name>) says what to start; registering writes a desktop entry
 // for it into the user's autostart folder, which every XDG session starts at login.
 //
-// Status, in the numbers the core expects:
-//   3 notFound          the bundle has no readable agent property list with a program;
-//   0 notRegistered     no entry, or an entry that starts some other command (the bundle was
-//                       moved: registering again rewrites it);
-//   2 requiresApproval  an entry the user switched off (Hidden=true or
-//                       X-GNOME-Autostart-enabled=false); it is never overwritten or removed;
-//   1 enabled           an entry that starts the agent's command.
+// Status:
+//   NotFound          the bundle has no readable agent property list with a program;
+//   NotRegistered     no entry, or an entry that starts some other command (the bundle was
+//                     moved: registering again rewrites it);
+//   RequiresApproval  an entry the user switched off (Hidden=true or
+//                     X-GNOME-Autostart-enabled=false); it is never overwritten or removed;
+//   Enabled           an entry that starts the agent's command.
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,7 +39,7 @@ class XdgAgentService : public AgentService {
 public:
     XdgAgentService(std::string plistPath, std::string bundlePath, std::string entryPath, std::string displayName);
 
-    long status() override;
+    AgentStatus status() override;
     std::optional<std::string> registerService() override;
     std::optional<std::string> unregisterService() override;
 

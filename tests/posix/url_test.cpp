@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/url.h"
+#include "common/url.h"
 
 namespace dralmik {
 namespace {

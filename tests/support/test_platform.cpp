@@ -5,11 +5,11 @@
 namespace dralmik::testing {
 
 void TestMenuItem::choose(TestPlatform& platform) {
-    if (!enabled || isSeparator) return;
-    if (auto t = target.lock()) {
-        t->perform(action);
-    } else if (action == Selector::Terminate) {
+    if (hidden || !enabled || isSeparator) return;
+    if (standard == StandardAction::Quit) {
         platform.application().terminate();
+    } else if (action) {
+        action();
     }
 }
 
@@ -39,25 +39,21 @@ void TestWebView::answerScript(std::optional<std::string> value) {
     if (script.completion) script.completion(std::move(value));
 }
 
-void TestWindow::setFrame(Rect f, bool) {
+TestWindow::TestWindow(Log& log, const WindowDescription& description, std::map<std::string, Rect>& saved)
+    : description(description), frame_{{0, 0}, description.contentSize}, log_(log), savedFrames_(saved) {
+    if (auto found = saved.find(description.frameAutosaveName); found != saved.end()) saved_ = found->second;
+}
+
+void TestWindow::setFrame(Rect f) {
     note("setFrame");
     frame_ = f;
-    if (!autosaveName.empty()) saved_[autosaveName] = f;
+    if (!description.frameAutosaveName.empty()) savedFrames_[description.frameAutosaveName] = f;
 }
 
 void TestWindow::center() {
     note("center");
     frame_.origin = {(kScreen.size.width - frame_.size.width) / 2, (kScreen.size.height - frame_.size.height) / 2};
-}
-
-void TestWindow::setFrameAutosaveName(const std::string& name) {
-    note("setFrameAutosaveName " + name);
-    autosaveName = name;
-    if (auto found = saved_.find(name); found != saved_.end()) {
-        frame_ = found->second;
-    } else {
-        saved_[name] = frame_;
-    }
+    if (!description.frameAutosaveName.empty()) savedFrames_[description.frameAutosaveName] = frame_;
 }
 
 void TestWindow::close() {
@@ -67,19 +63,16 @@ void TestWindow::close() {
 
 TestPlatform::TestPlatform() = default;
 
-std::shared_ptr<WebView> TestPlatform::makeWebView(Rect, const WebViewConfiguration& configuration) {
+std::shared_ptr<WebView> TestPlatform::makeWebView(const WebViewConfiguration& configuration) {
     lastConfiguration = configuration;
     log.push_back("makeWebView");
     webViews.push_back(std::make_shared<TestWebView>(log));
     return webViews.back();
 }
 
-std::shared_ptr<Window> TestPlatform::makeWindow(Rect contentRect, unsigned styleMask, BackingStore backing,
-                                                 bool defer) {
+std::shared_ptr<Window> TestPlatform::makeWindow(const WindowDescription& description) {
     log.push_back("makeWindow");
-    windowCreations.push_back({contentRect, styleMask, backing, defer});
-    windows.push_back(std::make_shared<TestWindow>(log, savedFrames));
-    windows.back()->frame_ = contentRect;
+    windows.push_back(std::make_shared<TestWindow>(log, description, savedFrames));
     return windows.back();
 }
 
@@ -93,19 +86,15 @@ TestAgentService& TestPlatform::agent(const std::string& plistName) {
     return *agents.try_emplace(plistName, std::make_shared<TestAgentService>(log)).first->second;
 }
 
-std::vector<RunningApplication> TestPlatform::runningApplications(const std::string& bundleIdentifier) {
-    log.push_back("runningApplications " + bundleIdentifier);
-    return running;
+bool TestPlatform::claimPrimary(const std::string& bundleIdentifier) {
+    log.push_back("claimPrimary " + bundleIdentifier);
+    claims.push_back(bundleIdentifier);
+    return !anotherCopyRuns;
 }
 
-void TestPlatform::sendReopenEvent(int target, const ReopenEvent& event) {
-    log.push_back("sendReopenEvent " + std::to_string(target));
-    reopens.push_back({target, event});
-}
-
-void TestPlatform::activate(int target, unsigned options) {
-    log.push_back("activate " + std::to_string(target));
-    activatedCopies.emplace_back(target, options);
+void TestPlatform::reopenPrimary() {
+    log.push_back("reopenPrimary");
+    ++reopens;
 }
 
 std::optional<std::string> TestPlatform::readTextFile(const std::string& path) {
@@ -139,14 +128,10 @@ void TestPlatform::setActivationPolicy(ActivationPolicy policy) {
     policies.push_back(policy);
 }
 
-void TestPlatform::setMainMenu(std::shared_ptr<Menu> menu) {
+void TestPlatform::setMainMenu(std::shared_ptr<Menu> menu, std::shared_ptr<Menu> windows) {
     log.push_back("app.setMainMenu");
     mainMenu = std::static_pointer_cast<TestMenu>(menu);
-}
-
-void TestPlatform::setWindowsMenu(std::shared_ptr<Menu> menu) {
-    log.push_back("app.setWindowsMenu");
-    windowsMenu = std::static_pointer_cast<TestMenu>(menu);
+    windowsMenu = std::static_pointer_cast<TestMenu>(windows);
 }
 
 void TestPlatform::terminate() {
@@ -162,9 +147,9 @@ int TestPlatform::run() {
     return 0;
 }
 
-std::shared_ptr<StatusItem> TestPlatform::statusItemWithLength(double length) {
+std::shared_ptr<StatusItem> TestPlatform::makeStatusItem() {
     log.push_back("statusItem");
-    statusItems.push_back(std::make_shared<TestStatusItem>(length, statusItemHasButton));
+    statusItems.push_back(std::make_shared<TestStatusItem>());
     return statusItems.back();
 }
 
@@ -184,14 +169,15 @@ void TestPlatform::fireTimers() {
     }
 }
 
-void TestPlatform::beginSheet(Window& window, const AlertSpec& alert, std::function<void(long)> completion) {
+void TestPlatform::beginSheet(Window& window, const AlertSpec& alert,
+                              std::function<void(std::optional<std::size_t>)> completion) {
     sheets.push_back({alert, &window, std::move(completion)});
 }
 
-void TestPlatform::answerSheet(long response) {
+void TestPlatform::answerSheet(std::optional<std::size_t> button) {
     Sheet sheet = std::move(sheets.front());
     sheets.pop_front();
-    sheet.completion(response);
+    sheet.completion(button);
 }
 
 LaunchResult TestPlatform::launch(const TaskSpec& spec, TaskHandlers handlers) {
@@ -207,7 +193,7 @@ TestMenu& TestPlatform::statusMenu() { return *statusItems.at(0)->menu; }
 std::optional<NavigationPolicy> TestPlatform::navigate(const std::optional<std::string>& url) {
     std::optional<NavigationPolicy> decision;
     int decisions = 0;
-    auto delegate = webView().navigationDelegate.lock();
+    auto delegate = webView().delegate.lock();
     delegate->decidePolicyForNavigation(url, [&](NavigationPolicy policy) {
         decision = policy;
         ++decisions;

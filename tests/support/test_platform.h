@@ -20,43 +20,39 @@ class TestMenu;
 
 class TestMenuItem : public MenuItem {
 public:
-    TestMenuItem(std::string title, Selector action, std::string key, bool separator = false)
-        : title_(std::move(title)), action(action), keyEquivalent(std::move(key)), isSeparator(separator) {}
-    std::string title() const override { return title_; }
+    TestMenuItem(std::string title, std::function<void()> action, std::optional<StandardAction> standard,
+                 Shortcut shortcut, bool separator = false)
+        : title_(std::move(title)), action(std::move(action)), standard(standard), shortcut(std::move(shortcut)),
+          isSeparator(separator) {}
     void setTitle(const std::string& title) override { title_ = title; }
-    bool isHidden() const override { return hidden; }
     void setHidden(bool h) override { hidden = h; }
-    bool isEnabled() const override { return enabled; }
     void setEnabled(bool e) override { enabled = e; }
-    void setTarget(std::weak_ptr<ActionTarget> t) override { target = std::move(t); }
-    void setKeyEquivalentModifierMask(unsigned mask) override { modifierMask = mask; }
-    void setSubmenu(std::shared_ptr<Menu> menu) override { submenu = std::move(menu); }
 
-    // Chooses the item as a user would: its target, or the first responder.
+    // Chooses the item as a user would: a hidden or disabled one does nothing; Quit terminates.
     void choose(class TestPlatform& platform);
 
     std::string title_;
-    Selector action;
-    std::string keyEquivalent;
+    std::function<void()> action;
+    std::optional<StandardAction> standard;
+    Shortcut shortcut;
     bool isSeparator;
     bool hidden = false;
     bool enabled = true;
-    unsigned modifierMask = kModifierCommand;
-    std::weak_ptr<ActionTarget> target;
-    std::shared_ptr<Menu> submenu;
+    std::shared_ptr<TestMenu> submenu;
 };
 
 class TestMenu : public Menu {
 public:
     explicit TestMenu(std::string title) : title(std::move(title)) {}
-    void setAutoenablesItems(bool a) override { autoenables = a; }
     void addItem(std::shared_ptr<MenuItem> item) override { items.push_back(std::static_pointer_cast<TestMenuItem>(item)); }
-    std::shared_ptr<MenuItem> addItem(const std::string& title, Selector action, const std::string& key) override {
-        auto item = std::make_shared<TestMenuItem>(title, action, key);
-        items.push_back(item);
-        return item;
+    void addSeparator() override {
+        items.push_back(std::make_shared<TestMenuItem>("", nullptr, std::nullopt, Shortcut{}, true));
     }
-    void addSeparator() override { items.push_back(std::make_shared<TestMenuItem>("", Selector::None, "", true)); }
+    void addSubmenu(std::shared_ptr<Menu> menu) override {
+        auto holder = std::make_shared<TestMenuItem>("", nullptr, std::nullopt, Shortcut{});
+        holder->submenu = std::static_pointer_cast<TestMenu>(menu);
+        items.push_back(holder);
+    }
     void setDelegate(std::weak_ptr<MenuDelegate> d) override { delegate = std::move(d); }
 
     TestMenuItem& item(const std::string& title) const;
@@ -64,7 +60,6 @@ public:
     std::vector<std::string> describe() const;
 
     std::string title;
-    bool autoenables = true;
     std::vector<std::shared_ptr<TestMenuItem>> items;
     std::weak_ptr<MenuDelegate> delegate;
 };
@@ -72,16 +67,13 @@ public:
 class TestWebView : public WebView {
 public:
     explicit TestWebView(Log& log) : log_(log) {}
-    void setNavigationDelegate(std::weak_ptr<WebViewDelegate> d) override { navigationDelegate = std::move(d); }
-    void setUIDelegate(std::weak_ptr<WebViewDelegate> d) override { uiDelegate = std::move(d); }
-    void setAllowsBackForwardNavigationGestures(bool a) override { gestures = a; }
+    void setDelegate(std::weak_ptr<WebViewDelegate> d) override { delegate = std::move(d); }
     void setUnderPageBackgroundColor(Color c) override {
         underPageColor = c;
         log_.push_back("webView.setUnderPageBackgroundColor");
     }
-    void loadRequest(const Url& url, int cachePolicy, double timeout) override {
+    void loadRequest(const Url& url, double timeout) override {
         loads.push_back(url.string());
-        lastCachePolicy = cachePolicy;
         lastTimeout = timeout;
         log_.push_back("webView.loadRequest " + url.string());
     }
@@ -102,12 +94,10 @@ public:
         std::string text;
         std::function<void(std::optional<std::string>)> completion;
     };
-    std::weak_ptr<WebViewDelegate> navigationDelegate, uiDelegate;
-    bool gestures = true;
+    std::weak_ptr<WebViewDelegate> delegate;
     std::optional<Color> underPageColor;
     std::vector<std::string> loads;  // URLs, "html" for a status page
     std::string html;                // the last status page
-    int lastCachePolicy = -1;
     double lastTimeout = 0;
     std::deque<Script> scripts;
     int reloads = 0;
@@ -118,19 +108,13 @@ private:
 
 class TestWindow : public Window {
 public:
-    TestWindow(Log& log, std::map<std::string, Rect>& saved) : log_(log), saved_(saved) {}
-    void setTitle(const std::string& t) override { note("setTitle " + t); title = t; }
-    void setBackgroundColor(Color c) override { note("setBackgroundColor"); background = c; }
-    void setTitlebarAppearsTransparent(bool t) override { note("setTitlebarAppearsTransparent"); transparentTitlebar = t; }
-    void setDarkAppearance() override { note("setDarkAppearance"); }
+    TestWindow(Log& log, const WindowDescription& description, std::map<std::string, Rect>& saved);
     void setContentView(std::shared_ptr<WebView> v) override { note("setContentView"); content = std::move(v); }
-    void setReleasedWhenClosed(bool r) override { note("setReleasedWhenClosed"); releasedWhenClosed = r; }
     void setDelegate(std::weak_ptr<WindowDelegate> d) override { note("setDelegate"); delegate = std::move(d); }
-    void setFrame(Rect f, bool) override;
-    void center() override;
-    void setFrameAutosaveName(const std::string& name) override;
     Rect frame() const override { return frame_; }
-    void setMinSize(Size s) override { note("setMinSize"); minSize = s; }
+    void setFrame(Rect f) override;
+    void center() override;
+    std::optional<Rect> savedFrame() const override { return saved_; }
     void makeKeyAndOrderFront() override { note("makeKeyAndOrderFront"); visible = true; }
     bool isMiniaturized() const override { return miniaturized; }
     void deminiaturize() override { note("deminiaturize"); miniaturized = false; }
@@ -138,23 +122,19 @@ public:
     // The user closes the window: the delegate hears of it, the window hides.
     void close();
 
-    std::string title;
-    Color background;
-    bool transparentTitlebar = false;
+    WindowDescription description;
     std::shared_ptr<WebView> content;
-    bool releasedWhenClosed = true;
     std::weak_ptr<WindowDelegate> delegate;
-    Size minSize;
     bool visible = false;
     bool miniaturized = false;
-    std::string autosaveName;
     Rect frame_;
     static constexpr Rect kScreen{{0, 0}, {1440, 900}};
 
 private:
     void note(const std::string& call) { log_.push_back("window." + call); }
     Log& log_;
-    std::map<std::string, Rect>& saved_;
+    std::map<std::string, Rect>& savedFrames_;
+    std::optional<Rect> saved_;
 };
 
 class TestTask : public Task {
@@ -184,18 +164,18 @@ public:
 class TestAgentService : public AgentService {
 public:
     explicit TestAgentService(Log& log) : log_(log) {}
-    long status() override { log_.push_back("agent.status"); return statusValue; }
+    AgentStatus status() override { log_.push_back("agent.status"); return statusValue; }
     std::optional<std::string> registerService() override {
         log_.push_back("agent.register");
-        if (!registerError) statusValue = 1;
+        if (!registerError) statusValue = AgentStatus::Enabled;
         return registerError;
     }
     std::optional<std::string> unregisterService() override {
         log_.push_back("agent.unregister");
-        if (!unregisterError) statusValue = 0;
+        if (!unregisterError) statusValue = AgentStatus::NotRegistered;
         return unregisterError;
     }
-    long statusValue = 0;
+    AgentStatus statusValue = AgentStatus::NotRegistered;
     std::optional<std::string> registerError, unregisterError;
 
 private:
@@ -207,7 +187,7 @@ class TestPlatform : public Platform,
                      Bundle,
                      System,
                      AppService,
-                     RunningCopies,
+                     SingleInstance,
                      Files,
                      Application,
                      MenuFactory,
@@ -225,7 +205,7 @@ public:
     Bundle& bundle() override { return *this; }
     System& system() override { return *this; }
     AppService& appService() override { return *this; }
-    RunningCopies& runningCopies() override { return *this; }
+    SingleInstance& singleInstance() override { return *this; }
     Files& files() override { return *this; }
     Application& application() override { return *this; }
     MenuFactory& menus() override { return *this; }
@@ -235,8 +215,8 @@ public:
     Workspace& workspace() override { return *this; }
     MainQueue& mainQueue() override { return *this; }
     ProcessLauncher& processLauncher() override { return *this; }
-    std::shared_ptr<WebView> makeWebView(Rect, const WebViewConfiguration& configuration) override;
-    std::shared_ptr<Window> makeWindow(Rect contentRect, unsigned styleMask, BackingStore backing, bool defer) override;
+    std::shared_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override;
+    std::shared_ptr<Window> makeWindow(const WindowDescription& description) override;
 
     // ProcessInfo
     std::vector<std::string> arguments() const override { return args; }
@@ -249,15 +229,14 @@ public:
     std::optional<std::string> bundleIdentifier() const override { return identifier; }
     std::optional<std::string> executablePath() const override { return executable; }
     // System
-    bool isAtLeast(int major, int minor) const override {
-        return systemMajor > major || (systemMajor == major && systemMinor >= minor);
+    bool isAtLeast(SystemVersion v) const override {
+        return systemMajor > v.major || (systemMajor == v.major && systemMinor >= v.minor);
     }
     // AppService
     std::shared_ptr<AgentService> agentService(const std::string& plistName) override;
-    // RunningCopies
-    std::vector<RunningApplication> runningApplications(const std::string& bundleIdentifier) override;
-    void sendReopenEvent(int pid, const ReopenEvent& event) override;
-    void activate(int pid, unsigned options) override;
+    // SingleInstance
+    bool claimPrimary(const std::string& bundleIdentifier) override;
+    void reopenPrimary() override;
     // Files
     std::optional<std::string> readTextFile(const std::string& path) override;
     bool writeFileAtomically(const std::string& path, const std::string& contents) override;
@@ -266,22 +245,25 @@ public:
     // Application
     void setDelegate(std::weak_ptr<ApplicationDelegate> d) override { appDelegate = std::move(d); }
     void setActivationPolicy(ActivationPolicy policy) override;
-    void activateIgnoringOtherApps() override { log.push_back("app.activate"); ++activations; }
-    void setMainMenu(std::shared_ptr<Menu> menu) override;
-    void setWindowsMenu(std::shared_ptr<Menu> menu) override;
+    void activate() override { log.push_back("app.activate"); ++activations; }
+    void setMainMenu(std::shared_ptr<Menu> menu, std::shared_ptr<Menu> windowsMenu) override;
     void terminate() override;
     int run() override;
     // MenuFactory
     std::shared_ptr<Menu> makeMenu(const std::string& title) override { return std::make_shared<TestMenu>(title); }
-    std::shared_ptr<MenuItem> makeMenuItem(const std::string& title, Selector action, const std::string& key) override {
-        return std::make_shared<TestMenuItem>(title, action, key);
+    std::shared_ptr<MenuItem> makeItem(const std::string& title, std::function<void()> action, Shortcut shortcut) override {
+        return std::make_shared<TestMenuItem>(title, std::move(action), std::nullopt, std::move(shortcut));
+    }
+    std::shared_ptr<MenuItem> makeStandardItem(const std::string& title, StandardAction action, Shortcut shortcut) override {
+        return std::make_shared<TestMenuItem>(title, nullptr, action, std::move(shortcut));
     }
     // StatusBar
-    std::shared_ptr<StatusItem> statusItemWithLength(double length) override;
+    std::shared_ptr<StatusItem> makeStatusItem() override;
     // TimerScheduler
     std::shared_ptr<Timer> scheduledTimer(double interval, bool repeats, std::function<void()> block) override;
     // Alerts
-    void beginSheet(Window& window, const AlertSpec& alert, std::function<void(long)> completion) override;
+    void beginSheet(Window& window, const AlertSpec& alert,
+                    std::function<void(std::optional<std::size_t>)> completion) override;
     // Workspace
     bool openURL(const Url& url) override {
         opened.push_back(url.string());
@@ -302,9 +284,8 @@ public:
     std::optional<std::string> identifier = "com.dralmik.gateway.app";
     std::optional<std::string> executable = "/Applications/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway";
     int systemMajor = 13, systemMinor = 0;
-    std::vector<RunningApplication> running;
+    bool anotherCopyRuns = false;
     std::optional<std::string> launchError;  // the next launches fail with this reason
-    bool statusItemHasButton = true;
     bool failWrites = false, failDirectories = false;
 
     // What the core asked for.
@@ -318,22 +299,11 @@ public:
     std::vector<std::shared_ptr<TestWebView>> webViews;
     std::vector<std::shared_ptr<TestWindow>> windows;
     WebViewConfiguration lastConfiguration;
-    struct WindowCreation {
-        Rect contentRect;
-        unsigned styleMask;
-        BackingStore backing;
-        bool defer;
-    };
-    std::vector<WindowCreation> windowCreations;
     std::map<std::string, Rect> savedFrames;
     std::map<std::string, std::shared_ptr<TestAgentService>> agents;
     std::vector<std::string> agentRequests;
-    struct Reopen {
-        int pid;
-        ReopenEvent event;
-    };
-    std::vector<Reopen> reopens;
-    std::vector<std::pair<int, unsigned>> activatedCopies;
+    std::vector<std::string> claims;
+    int reopens = 0;
     std::map<std::string, std::string> fileContents;
     std::vector<std::string> directories, writes, removals;
     class TestStatusItem;
@@ -343,7 +313,7 @@ public:
     struct Sheet {
         AlertSpec spec;
         Window* window;
-        std::function<void(long)> completion;
+        std::function<void(std::optional<std::size_t>)> completion;
     };
     std::deque<Sheet> sheets;
     std::vector<std::string> opened;
@@ -358,20 +328,16 @@ public:
     TestMenu& statusMenu();
     TestAgentService& agent(const std::string& plistName);
     void fireTimers();
-    void answerSheet(long response);
+    void answerSheet(std::optional<std::size_t> button);
     // The decision and what followed, for a navigation to the URL text.
     std::optional<NavigationPolicy> navigate(const std::optional<std::string>& url);
 };
 
 class TestPlatform::TestStatusItem : public StatusItem {
 public:
-    TestStatusItem(double length, bool button) : length(length), button(button) {}
-    bool hasButton() const override { return button; }
     void setImage(const Image& i) override { image = i; }
     void setToolTip(const std::string& t) override { toolTip = t; }
     void setMenu(std::shared_ptr<Menu> m) override { menu = std::static_pointer_cast<TestMenu>(m); }
-    double length;
-    bool button;
     std::optional<Image> image;
     std::optional<std::string> toolTip;
     std::shared_ptr<TestMenu> menu;

@@ -41,62 +41,50 @@ TEST(EntryDeathTest, LoginItemCommandEndsTheProcessWithItsOutcome) {
                 "^register agent.plist: Operation not permitted\n$");
 
     platform.args = {kExe, "--login-item", "status", "agent.plist"};
-    platform.agent("agent.plist").statusValue = 1;
+    platform.agent("agent.plist").statusValue = AgentStatus::Enabled;
     EXPECT_EXIT(applicationMain(platform), ::testing::ExitedWithCode(0), "");
-    platform.agent("agent.plist").statusValue = 2;
+    platform.agent("agent.plist").statusValue = AgentStatus::RequiresApproval;
     EXPECT_EXIT(applicationMain(platform), ::testing::ExitedWithCode(1), "");
 }
 
-TEST(Entry, HandOffSkipsItselfAndTerminatedCopiesAndStopsAtTheFirstOther) {
+TEST(Entry, SecondCopyAsksTheRunningOneToReopenAndExits) {
     TestPlatform platform;
-    platform.running = {{77, true}, {platform.pid, false}, {88, false}, {99, false}};
+    platform.anotherCopyRuns = true;
     EXPECT_EQ(applicationMain(platform), 0);
+    EXPECT_EQ(platform.claims, std::vector<std::string>{"com.dralmik.gateway.app"});
+    EXPECT_EQ(platform.reopens, 1);
     EXPECT_EQ(platform.runs, 0);
-    ASSERT_EQ(platform.reopens.size(), 1u);
-    const ReopenEvent& event = platform.reopens[0].event;
-    EXPECT_EQ(platform.reopens[0].pid, 88);
-    EXPECT_EQ(event.eventClass, 0x61657674u);
-    EXPECT_EQ(event.eventId, 0x72617070u);
-    EXPECT_EQ(event.returnId, -1);
-    EXPECT_EQ(event.transactionId, 0);
-    EXPECT_EQ(event.sendOptions, 1);
-    EXPECT_EQ(event.timeoutSeconds, 5.0);
-    ASSERT_EQ(platform.activatedCopies.size(), 1u);
-    EXPECT_EQ(platform.activatedCopies[0], std::make_pair(88, 2u));
-    EXPECT_EQ(platform.log.back(), "activate 88");  // after the reopen event
     EXPECT_TRUE(platform.webViews.empty());
 }
 
 TEST(Entry, BackgroundSecondCopyLeavesTheRunningOneAlone) {
     TestPlatform platform;
-    platform.running = {{88, false}};
+    platform.anotherCopyRuns = true;
     platform.args = {kExe, "--background"};
     EXPECT_EQ(applicationMain(platform), 0);
-    EXPECT_TRUE(platform.reopens.empty());
-    EXPECT_TRUE(platform.activatedCopies.empty());
+    EXPECT_EQ(platform.reopens, 0);
     EXPECT_EQ(platform.runs, 0);
 
     // Only the whole element counts.
     for (const char* near : {"--background=1", "--Background", "-background"}) {
         TestPlatform other;
-        other.running = {{88, false}};
+        other.anotherCopyRuns = true;
         other.args = {kExe, near};
         EXPECT_EQ(applicationMain(other), 0);
-        EXPECT_EQ(other.reopens.size(), 1u) << near;
+        EXPECT_EQ(other.reopens, 1) << near;
     }
 }
 
 TEST(Entry, StartsTheApplicationWhenNoOtherCopyRuns) {
     for (bool withIdentifier : {true, false}) {
         TestPlatform platform;
-        platform.running = {{platform.pid, false}, {31, true}};
         if (!withIdentifier) platform.identifier.reset();
         EXPECT_EQ(applicationMain(platform), 0);
         EXPECT_EQ(platform.runs, 1);
+        EXPECT_EQ(platform.reopens, 0);
         EXPECT_EQ(platform.policies.front(), ActivationPolicy::Regular);
         EXPECT_EQ(platform.launches.size(), 1u);
-        const bool asked = platform.log.front().rfind("runningApplications", 0) == 0;
-        EXPECT_EQ(asked, withIdentifier);
+        EXPECT_EQ(platform.claims.size(), withIdentifier ? 1u : 0u);
     }
 }
 

@@ -18,11 +18,8 @@ TEST_F(Launch, BuildsEverythingInOrderAndStartsTheGatewayLast) {
     launch();
     const Log& log = platform.log;
     const std::vector<std::string> order = {
-        "app.setMainMenu", "app.setWindowsMenu", "makeWebView", "makeWindow",
-        "window.setTitle Dralmik LLM Gateway", "window.setBackgroundColor", "window.setTitlebarAppearsTransparent",
-        "window.setDarkAppearance", "webView.setUnderPageBackgroundColor", "window.setContentView",
-        "window.setReleasedWhenClosed", "window.setDelegate", "window.setFrame", "window.center",
-        "window.setFrameAutosaveName DralmikGatewayWindow", "window.setMinSize", "window.makeKeyAndOrderFront",
+        "app.setMainMenu", "makeWebView", "makeWindow", "webView.setUnderPageBackgroundColor",
+        "window.setContentView", "window.setDelegate", "window.setFrame", "window.center", "window.makeKeyAndOrderFront",
         "app.activate", "statusItem", "timer", "agent.status", "webView.loadHTMLString", "launch"};
     size_t previous = 0;
     for (const auto& entry : order) {
@@ -32,21 +29,19 @@ TEST_F(Launch, BuildsEverythingInOrderAndStartsTheGatewayLast) {
     }
 
     EXPECT_EQ(platform.lastConfiguration.applicationNameForUserAgent, "DralmikLLMGatewayApp");
-    ASSERT_EQ(platform.windowCreations.size(), 1u);
-    const auto& creation = platform.windowCreations[0];
-    EXPECT_EQ(creation.contentRect, (Rect{{0, 0}, {760, 640}}));
-    EXPECT_EQ(creation.styleMask, 15u);
-    EXPECT_EQ(creation.backing, BackingStore::Buffered);
-    EXPECT_FALSE(creation.defer);
+    EXPECT_FALSE(platform.lastConfiguration.allowsBackForwardNavigationGestures);
 
     TestWindow& window = platform.window();
+    const WindowDescription& description = window.description;
     const Color dark{11.0 / 255, 18.0 / 255, 34.0 / 255, 1.0};
-    EXPECT_EQ(window.background, dark);
+    EXPECT_EQ(description.title, "Dralmik LLM Gateway");
+    EXPECT_EQ(description.contentSize, (Size{760, 640}));
+    EXPECT_EQ(description.minimumSize, (Size{437.5, 480}));
+    EXPECT_EQ(description.backgroundColor, dark);
+    EXPECT_EQ(description.appearance, Appearance::Dark);
+    EXPECT_EQ(description.frameAutosaveName, "DralmikGatewayWindow");
     EXPECT_EQ(platform.webView().underPageColor, dark);
-    EXPECT_FALSE(platform.webView().gestures);
-    EXPECT_FALSE(window.releasedWhenClosed);
     EXPECT_EQ(window.content, platform.webViews[0]);
-    EXPECT_EQ(window.minSize, (Size{437.5, 480}));
     EXPECT_TRUE(window.visible);
     EXPECT_EQ(window.frame(), (Rect{{340, 130}, {760, 640}}));  // centred on the test screen
     EXPECT_EQ(platform.policies, std::vector<ActivationPolicy>{});  // main sets regular, not the delegate
@@ -56,7 +51,6 @@ TEST_F(Launch, BelowTwelveKeepsTheDefaultUnderPageColour) {
     platform.systemMajor = 11;
     launch();
     EXPECT_FALSE(platform.webView().underPageColor.has_value());
-    EXPECT_EQ(platform.window().title, "Dralmik LLM Gateway");
 }
 
 TEST_F(Launch, RestoredFrameKeepsItsTopLeftCornerAtTheLaunchSize) {
@@ -91,7 +85,7 @@ TEST_F(Launch, ClosingGoesToTheMenuBarAndReopeningRestoresTheWindow) {
 
     platform.window().miniaturized = true;
     const size_t loadsBefore = platform.webView().loads.size();
-    EXPECT_TRUE(delegate->applicationShouldHandleReopen(false));
+    delegate->applicationShouldHandleReopen();
     EXPECT_EQ(platform.policies.back(), ActivationPolicy::Regular);
     EXPECT_FALSE(platform.window().miniaturized);
     EXPECT_TRUE(platform.window().visible);
@@ -101,7 +95,6 @@ TEST_F(Launch, ClosingGoesToTheMenuBarAndReopeningRestoresTheWindow) {
     EXPECT_LT(indexOf(log, "window.deminiaturize"), log.size() - 2);
     EXPECT_EQ(log[log.size() - 2], "window.makeKeyAndOrderFront");
     EXPECT_EQ(log.back(), "app.activate");
-    EXPECT_TRUE(delegate->applicationShouldHandleReopen(true));  // visible or not, the same answer
 }
 
 TEST_F(Launch, TerminationStopsOnlyAStillRunningChild) {
@@ -126,31 +119,31 @@ TEST_F(Launch, MainMenuHasTheFourMenusWithTheirShortcuts) {
     std::vector<std::string> titles;
     for (const auto& holder : main.items) {
         EXPECT_EQ(holder->title_, "");
-        titles.push_back(std::static_pointer_cast<TestMenu>(holder->submenu)->title);
+        titles.push_back(holder->submenu->title);
     }
     EXPECT_EQ(titles, (std::vector<std::string>{"", "Edit", "View", "Window"}));
     EXPECT_EQ(platform.windowsMenu, main.items[3]->submenu);
 
-    auto menu = [&](int i) { return std::static_pointer_cast<TestMenu>(main.items[i]->submenu); };
+    auto menu = [&](int i) { return main.items[i]->submenu; };
     EXPECT_EQ(menu(0)->describe(),
               (std::vector<std::string>{"About Dralmik LLM Gateway", "-", "Hide Dralmik LLM Gateway", "Hide Others",
                                         "Show All", "-", "Quit Dralmik LLM Gateway"}));
     EXPECT_EQ(menu(1)->describe(),
               (std::vector<std::string>{"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All"}));
-    EXPECT_EQ(menu(0)->item("Hide Others").modifierMask, 0x180000u);
-    EXPECT_EQ(menu(0)->item("Hide Others").keyEquivalent, "h");
-    EXPECT_EQ(menu(1)->item("Redo").modifierMask, 0x120000u);
-    EXPECT_EQ(menu(1)->item("Undo").modifierMask, 0x100000u);
-    EXPECT_EQ(menu(0)->item("About Dralmik LLM Gateway").keyEquivalent, "");
-    EXPECT_EQ(menu(3)->item("Close").action, Selector::PerformClose);
-    EXPECT_EQ(menu(3)->item("Close").keyEquivalent, "w");
+    EXPECT_EQ(menu(0)->item("Hide Others").shortcut.modifiers, kModifierOption | kModifierCommand);
+    EXPECT_EQ(menu(0)->item("Hide Others").shortcut.key, "h");
+    EXPECT_EQ(menu(1)->item("Redo").shortcut.modifiers, kModifierShift | kModifierCommand);
+    EXPECT_EQ(menu(1)->item("Undo").shortcut.modifiers, kModifierCommand);
+    EXPECT_EQ(menu(0)->item("About Dralmik LLM Gateway").shortcut.key, "");
+    EXPECT_EQ(menu(3)->item("Close").standard, StandardAction::Close);
+    EXPECT_EQ(menu(3)->item("Close").shortcut.key, "w");
 
-    // Only Reload has a target, the delegate: while the gateway starts it starts it again.
+    // Only Reload is the delegate's own: while the gateway starts it starts it again.
     for (int i : {0, 1, 3}) {
-        for (const auto& item : menu(i)->items) EXPECT_TRUE(item->target.expired()) << item->title_;
+        for (const auto& item : menu(i)->items) EXPECT_TRUE(item->isSeparator || item->standard) << item->title_;
     }
     TestMenuItem& reload = menu(2)->item("Reload");
-    EXPECT_EQ(reload.keyEquivalent, "r");
+    EXPECT_EQ(reload.shortcut.key, "r");
     reload.choose(platform);
     EXPECT_EQ(platform.launches.size(), 2u);
     showGatewayPage();

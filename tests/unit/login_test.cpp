@@ -28,7 +28,8 @@ TEST(LegacyAgentDocument, IsTheFixedHeadThePathEscapedAndTheFixedTail) {
 }
 
 TEST_F(LoginAgent, ServiceManagedRegistersOnlyWhenNotEnabledAndDropsTheLegacyFile) {
-    for (long status : {0L, 1L, 2L, 3L, 7L}) {
+    for (AgentStatus status : {AgentStatus::NotRegistered, AgentStatus::Enabled, AgentStatus::RequiresApproval,
+                               AgentStatus::NotFound}) {
         TestPlatform fresh;
         fresh.fileContents[kLegacyPath] = "old";
         fresh.agent(kAgent).statusValue = status;
@@ -38,7 +39,7 @@ TEST_F(LoginAgent, ServiceManagedRegistersOnlyWhenNotEnabledAndDropsTheLegacyFil
         EXPECT_FALSE(fresh.fileContents.contains(kLegacyPath));
         const bool registered =
             std::find(fresh.log.begin(), fresh.log.end(), "agent.register") != fresh.log.end();
-        EXPECT_EQ(registered, status != 1) << status;
+        EXPECT_EQ(registered, status != AgentStatus::Enabled) << static_cast<int>(status);
         EXPECT_TRUE(fresh.writes.empty());
     }
 }
@@ -99,7 +100,7 @@ TEST(LoginItemCommand, OutcomesOfEachCommand) {
     TestPlatform platform;
     TestAgentService& agent = platform.agent("x.plist");
 
-    agent.statusValue = 2;
+    agent.statusValue = AgentStatus::RequiresApproval;
     LoginItemOutcome status = runLoginItemCommand(platform.appService(), "status", "x.plist");
     EXPECT_EQ(status.standardOutput, "requiresApproval\n");
     EXPECT_EQ(status.exitStatus, 1);
@@ -126,12 +127,10 @@ TEST(LoginItemCommand, OutcomesOfEachCommand) {
 }
 
 TEST(LoginItemCommand, StatusNames) {
-    EXPECT_STREQ(loginItemStatusName(0), "notRegistered");
-    EXPECT_STREQ(loginItemStatusName(1), "enabled");
-    EXPECT_STREQ(loginItemStatusName(2), "requiresApproval");
-    EXPECT_STREQ(loginItemStatusName(3), "notFound");
-    EXPECT_STREQ(loginItemStatusName(4), "notFound");
-    EXPECT_STREQ(loginItemStatusName(-1), "notFound");
+    EXPECT_STREQ(loginItemStatusName(AgentStatus::NotRegistered), "notRegistered");
+    EXPECT_STREQ(loginItemStatusName(AgentStatus::Enabled), "enabled");
+    EXPECT_STREQ(loginItemStatusName(AgentStatus::RequiresApproval), "requiresApproval");
+    EXPECT_STREQ(loginItemStatusName(AgentStatus::NotFound), "notFound");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The status item, its icon, the state probe and the menu commands.
+#include "app/statusbar/menu_bar_image.h"
 #include "app/statusbar/probe.h"
 #include "tests/unit/fixture.h"
 
@@ -14,30 +15,19 @@ const std::vector<std::string> kInitialMenu = {
 TEST_F(StatusMenu, StartsAsStartingWithItsFixedItemsAndNoShortcuts) {
     launch();
     auto& item = *platform.statusItems.at(0);
-    EXPECT_EQ(item.length, -1.0);
     EXPECT_EQ(item.toolTip, "Dralmik LLM Gateway");
     ASSERT_TRUE(item.image.has_value());
     TestMenu& menu = platform.statusMenu();
-    EXPECT_FALSE(menu.autoenables);
     EXPECT_FALSE(menu.delegate.expired());
     EXPECT_EQ(menu.describe(), kInitialMenu);
     EXPECT_TRUE(menu.item("Disconnect\u2026").hidden);
-    for (const auto& entry : menu.items) EXPECT_EQ(entry->keyEquivalent, "");
-    EXPECT_TRUE(menu.item("Quit Menu Bar Icon (keeps running)").target.expired());
-    EXPECT_EQ(menu.item("Quit Menu Bar Icon (keeps running)").action, Selector::Terminate);
+    for (const auto& entry : menu.items) EXPECT_EQ(entry->shortcut.key, "");
+    EXPECT_EQ(menu.item("Quit Menu Bar Icon (keeps running)").standard, StandardAction::Quit);
 
     ASSERT_EQ(platform.timerList.size(), 1u);
     EXPECT_EQ(platform.timerList[0]->interval, 2.0);
     EXPECT_TRUE(platform.timerList[0]->repeats);
     EXPECT_TRUE(platform.webView().scripts.empty());  // no refresh before the first tick
-}
-
-TEST_F(StatusMenu, WithoutAButtonTheMenuIsStillThere) {
-    platform.statusItemHasButton = false;
-    launch();
-    EXPECT_FALSE(platform.statusItems[0]->image.has_value());
-    EXPECT_FALSE(platform.statusItems[0]->toolTip.has_value());
-    EXPECT_EQ(platform.statusMenu().describe(), kInitialMenu);
 }
 
 TEST_F(StatusMenu, TicksBeforeThePageResetTheMenuWithoutAskingThePage) {
@@ -144,7 +134,7 @@ TEST_F(StatusMenu, CommandsPressThePageButtonsAfterShowingTheWindow) {
 }
 
 TEST(MenuBarImage, IsTheFixedTemplateDrawing) {
-    Image image = AppDelegate::menuBarImage();
+    Image image = menuBarImage();
     EXPECT_EQ(image.size, (Size{22, 17}));
     EXPECT_FALSE(image.flipped);
     EXPECT_TRUE(image.isTemplate);

@@ -85,17 +85,21 @@ TEST_F(Web, ForeignAddressesGoToTheDesktopAndRetryStartsAgain) {
 
 TEST_F(Web, ALoadFailureMattersOnlyOnceTheGatewayPageWasShown) {
     launch();
-    delegate->didFailProvisionalNavigation("Could not connect to localhost: Connection refused");
+    const LoadFailure refused{"Could not connect to localhost: Connection refused"};
+    delegate->didFailProvisionalNavigation(refused);
     EXPECT_TRUE(showsStatusPage("Starting Dralmik LLM Gateway"));
 
     showGatewayPage();
-    delegate->didFailProvisionalNavigation("Could not connect to localhost: Connection refused");
+    // A load of ours that a newer one replaced did not fail.
+    delegate->didFailProvisionalNavigation(LoadFailure{"Load request cancelled", true});
+    EXPECT_EQ(platform.webView().loads.back(), "http://localhost:4321/");
+    delegate->didFailProvisionalNavigation(refused);
     EXPECT_TRUE(showsStatusPage("Dralmik LLM Gateway is not responding"));
     EXPECT_EQ(statusDetail(),
               "The background service did not answer. Could not connect to localhost: Connection refused");
     EXPECT_NE(platform.webView().html.find("dralmik://retry"), std::string::npos);
 
-    delegate->didFailProvisionalNavigation("");
+    delegate->didFailProvisionalNavigation(LoadFailure{});
     EXPECT_EQ(statusDetail(), "The background service did not answer. ");
     // Still counted as shown: the menu keeps probing, the exit changes nothing.
     platform.task().exit(1);
@@ -120,10 +124,10 @@ TEST_F(Web, DialogsAreSheetsOnTheWindowAnsweredLater) {
     EXPECT_FALSE(platform.window().visible);  // not brought forward for a dialog
     EXPECT_EQ(alerted, 0);
 
-    platform.answerSheet(1001);  // any answer ends an alert
-    platform.answerSheet(1000);
-    platform.answerSheet(1001);
-    platform.answerSheet(-1000);
+    platform.answerSheet(1);  // any answer ends an alert
+    platform.answerSheet(0);
+    platform.answerSheet(1);
+    platform.answerSheet(std::nullopt);
     EXPECT_EQ(alerted, 1);
     EXPECT_EQ(confirmed, (std::vector<bool>{true, false, false}));
 }

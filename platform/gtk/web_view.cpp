@@ -1,6 +1,6 @@
-#include <memory>
+#include "platform/gtk/web_view.h"
 
-#include "platform/gtk/gtk_desktop.h"
+#include <cstring>
 
 namespace dralmik::gtk {
 namespace {
@@ -19,13 +19,25 @@ struct Once {
     }
 };
 
+// The words the desktop's other web views use for a request that ran out of time.
+constexpr const char* kTimedOut = "The request timed out.";
+
+// A response the view would hand to the download manager instead of showing it.
+bool wouldDownload(WebKitResponsePolicyDecision* decision) {
+    if (!webkit_response_policy_decision_is_mime_type_supported(decision)) return true;
+    WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+    SoupMessageHeaders* headers = response ? webkit_uri_response_get_http_headers(response) : nullptr;
+    const char* disposition = headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+    if (!disposition) return false;
+    while (*disposition == ' ' || *disposition == '\t') ++disposition;
+    return g_ascii_strncasecmp(disposition, "attachment", std::strlen("attachment")) == 0;
+}
+
 }  // namespace
 
-GtkWebViewImpl::GtkWebViewImpl(Rect frame, const WebViewConfiguration& configuration) {
+WebView::WebView(const WebViewConfiguration& configuration) {
     view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
     g_object_ref_sink(view_);
-    if (frame.size.width > 0 && frame.size.height > 0)
-        gtk_widget_set_size_request(GTK_WIDGET(view_), static_cast<int>(frame.size.width), static_cast<int>(frame.size.height));
 
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
     if (!configuration.applicationNameForUserAgent.empty()) {
@@ -35,6 +47,8 @@ GtkWebViewImpl::GtkWebViewImpl(Rect frame, const WebViewConfiguration& configura
                                   configuration.applicationNameForUserAgent;
         webkit_settings_set_user_agent(settings, agent.c_str());
     }
+    webkit_settings_set_enable_back_forward_navigation_gestures(settings,
+                                                                configuration.allowsBackForwardNavigationGestures);
 
     g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(view_, "create", G_CALLBACK(onCreate), this);
@@ -43,47 +57,61 @@ GtkWebViewImpl::GtkWebViewImpl(Rect frame, const WebViewConfiguration& configura
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
 }
 
-GtkWebViewImpl::~GtkWebViewImpl() {
+WebView::~WebView() {
+    stopTimeout();
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_unref(view_);
 }
 
-void GtkWebViewImpl::setAllowsBackForwardNavigationGestures(bool allows) {
-    webkit_settings_set_enable_back_forward_navigation_gestures(webkit_web_view_get_settings(view_), allows);
-}
-
-void GtkWebViewImpl::setUnderPageBackgroundColor(Color color) {
+void WebView::setUnderPageBackgroundColor(Color color) {
     const GdkRGBA rgba{color.red, color.green, color.blue, color.alpha};
     webkit_web_view_set_background_color(view_, &rgba);
 }
 
-void GtkWebViewImpl::noteNewLoad() {
-    // A load started while another of ours is pending cancels that one; the engine reports the
-    // cancellation as a failed load, which is no failure of the page.
+void WebView::stopTimeout() {
+    if (timeout_) g_source_remove(timeout_);
+    timeout_ = 0;
+}
+
+void WebView::beginLoad() {
+    stopTimeout();
+    timedOut_ = false;
     if (webkit_web_view_is_loading(view_)) ++supersededLoads_;
 }
 
-void GtkWebViewImpl::loadRequest(const Url& url, int, double) {
-    noteNewLoad();
+void WebView::loadRequest(const Url& url, double timeoutSeconds) {
+    beginLoad();
     WebKitURIRequest* request = webkit_uri_request_new(url.string().c_str());
     webkit_web_view_load_request(view_, request);
     g_object_unref(request);
+    if (timeoutSeconds > 0) {
+        // Stopping the load reports it as failed; the flag tells that failure what it was.
+        timeout_ = g_timeout_add(
+            static_cast<guint>(timeoutSeconds * 1000),
+            [](gpointer data) -> gboolean {
+                auto* self = static_cast<WebView*>(data);
+                self->timeout_ = 0;
+                self->timedOut_ = true;
+                webkit_web_view_stop_loading(self->view_);
+                return G_SOURCE_REMOVE;
+            },
+            this);
+    }
 }
 
-void GtkWebViewImpl::loadHTMLString(const std::string& html) {
-    noteNewLoad();
+void WebView::loadHTMLString(const std::string& html) {
+    beginLoad();
     webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 
-void GtkWebViewImpl::reload() {
-    noteNewLoad();
+void WebView::reload() {
+    beginLoad();
     webkit_web_view_reload(view_);
 }
 
-void GtkWebViewImpl::executeEditingCommand(const char* command) { webkit_web_view_execute_editing_command(view_, command); }
+void WebView::executeEditingCommand(const char* command) { webkit_web_view_execute_editing_command(view_, command); }
 
-void GtkWebViewImpl::evaluateJavaScript(const std::string& script,
-                                        std::function<void(std::optional<std::string>)> completion) {
+void WebView::evaluateJavaScript(const std::string& script, std::function<void(std::optional<std::string>)> completion) {
     auto* callback = completion ? new std::function<void(std::optional<std::string>)>(std::move(completion)) : nullptr;
     webkit_web_view_evaluate_javascript(
         view_, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
@@ -105,14 +133,14 @@ void GtkWebViewImpl::evaluateJavaScript(const std::string& script,
         callback);
 }
 
-void GtkWebViewImpl::decide(WebKitNavigationAction* action, WebKitPolicyDecision* decision) {
+void WebView::decide(WebKitNavigationAction* action, WebKitPolicyDecision* decision) {
     std::optional<std::string> url;
     if (WebKitURIRequest* request = action ? webkit_navigation_action_get_request(action) : nullptr) {
         if (const gchar* uri = webkit_uri_request_get_uri(request)) url = uri;
     }
-    auto delegate = navigationDelegate_.lock();
+    auto delegate = delegate_.lock();
     if (!delegate) {
-        if (decision) webkit_policy_decision_use(decision);
+        if (decision) webkit_policy_decision_ignore(decision);
         return;
     }
     if (decision) g_object_ref(decision);
@@ -127,41 +155,60 @@ void GtkWebViewImpl::decide(WebKitNavigationAction* action, WebKitPolicyDecision
     delegate->decidePolicyForNavigation(url, handler);
 }
 
-gboolean GtkWebViewImpl::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                                        gpointer data) {
-    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
-        return FALSE;  // responses keep the engine's default
+gboolean WebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                 gpointer data) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        // Nothing is saved on the user's behalf: what the view cannot show is not loaded.
+        if (wouldDownload(WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
+            webkit_policy_decision_ignore(decision);
+        } else {
+            webkit_policy_decision_use(decision);
+        }
+        return TRUE;
+    }
     auto* nav = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
-    static_cast<GtkWebViewImpl*>(data)->decide(webkit_navigation_policy_decision_get_navigation_action(nav), decision);
+    static_cast<WebView*>(data)->decide(webkit_navigation_policy_decision_get_navigation_action(nav), decision);
     return TRUE;
 }
 
-GtkWidget* GtkWebViewImpl::onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+GtkWidget* WebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
     // window.open() skips decide-policy and asks for a new view here. Its address goes through
     // the same decision; no second view is ever made, so an allowed one opens nothing.
-    static_cast<GtkWebViewImpl*>(data)->decide(action, nullptr);
+    static_cast<WebView*>(data)->decide(action, nullptr);
     return nullptr;
 }
 
-gboolean GtkWebViewImpl::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError* error, gpointer data) {
-    auto* self = static_cast<GtkWebViewImpl*>(data);
-    if (event != WEBKIT_LOAD_STARTED) return FALSE;  // the page had begun to arrive: not provisional
-    if (error && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) && self->supersededLoads_ > 0) {
-        --self->supersededLoads_;
-        return TRUE;
+gboolean WebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError* error, gpointer data) {
+    auto* self = static_cast<WebView*>(data);
+    // A failure once the page had begun to arrive leaves the view as it was.
+    if (event != WEBKIT_LOAD_STARTED) return TRUE;
+    self->stopTimeout();
+    LoadFailure failure;
+    failure.localizedDescription = error ? error->message : "";
+    if (error && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+        if (self->timedOut_) {
+            failure.localizedDescription = kTimedOut;
+        } else if (self->supersededLoads_ > 0) {
+            --self->supersededLoads_;
+            failure.supersededByNewerLoad = true;
+        }
     }
-    if (auto delegate = self->navigationDelegate_.lock()) delegate->didFailProvisionalNavigation(error ? error->message : "");
+    self->timedOut_ = false;
+    if (auto delegate = self->delegate_.lock()) delegate->didFailProvisionalNavigation(failure);
     // Handled: the engine's own error page would cover the status page.
     return TRUE;
 }
 
-void GtkWebViewImpl::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
-    if (event == WEBKIT_LOAD_FINISHED && !webkit_web_view_is_loading(view)) static_cast<GtkWebViewImpl*>(data)->supersededLoads_ = 0;
+void WebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<WebView*>(data);
+    // Part of the page has arrived: the time limit is met.
+    if (event == WEBKIT_LOAD_COMMITTED) self->stopTimeout();
+    if (event == WEBKIT_LOAD_FINISHED && !webkit_web_view_is_loading(view)) self->supersededLoads_ = 0;
 }
 
-gboolean GtkWebViewImpl::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
-    auto* self = static_cast<GtkWebViewImpl*>(data);
-    auto delegate = self->uiDelegate_.lock();
+gboolean WebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+    auto* self = static_cast<WebView*>(data);
+    auto delegate = self->delegate_.lock();
     const WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
     if (!delegate || (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM))
         return FALSE;  // prompts and the rest get the engine's default answer
@@ -169,10 +216,10 @@ gboolean GtkWebViewImpl::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dial
     // The page's script waits until the dialog is closed, which happens when the answer comes.
     webkit_script_dialog_ref(dialog);
     if (type == WEBKIT_SCRIPT_DIALOG_ALERT) {
-        delegate->runJavaScriptAlertPanel(message, Once<>::make([dialog]() {
+        delegate->runJavaScriptAlertPanel(message, Once<>::make(([dialog]() {
                                               webkit_script_dialog_close(dialog);
                                               webkit_script_dialog_unref(dialog);
-                                          }));
+                                          })));
     } else {
         delegate->runJavaScriptConfirmPanel(message, Once<bool>::make([dialog](bool confirmed) {
                                                 webkit_script_dialog_confirm_set_confirmed(dialog, confirmed);

@@ -12,7 +12,8 @@
 #include <thread>
 
 #include "platform/gtk/frame_store.h"
-#include "platform/gtk/glib_loop.h"
+#include "platform/gtk/main_queue.h"
+#include "platform/gtk/timer.h"
 #include "platform/gtk/icon_renderer.h"
 #include "platform/gtk/xdg_autostart.h"
 
@@ -133,15 +134,15 @@ protected:
 
 TEST_F(AutostartTest, RegisterEnablesAndUnregisterRemoves) {
     auto agent = service();
-    EXPECT_EQ(agent->status(), 0);
+    EXPECT_EQ(agent->status(), AgentStatus::NotRegistered);
     EXPECT_EQ(agent->registerService(), std::nullopt);
-    EXPECT_EQ(agent->status(), 1);
+    EXPECT_EQ(agent->status(), AgentStatus::Enabled);
     EXPECT_EQ(parseExec(keyFileString(entry, "Exec")),
               (std::vector<std::string>{bundle + "/Contents/MacOS/Dralmik LLM Gateway", "--background"}));
     EXPECT_EQ(agent->registerService(), std::nullopt) << "registering twice is fine";
     EXPECT_EQ(agent->unregisterService(), std::nullopt);
     EXPECT_FALSE(g_file_test(entry.c_str(), G_FILE_TEST_EXISTS));
-    EXPECT_EQ(agent->status(), 0);
+    EXPECT_EQ(agent->status(), AgentStatus::NotRegistered);
     EXPECT_EQ(agent->unregisterService(), std::nullopt) << "nothing to remove is no failure";
 }
 
@@ -149,7 +150,7 @@ TEST_F(AutostartTest, UsersSwitchOffIsNeverUndone) {
     auto agent = service();
     for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
         writeText(entry, std::string("[Desktop Entry]\nType=Application\nName=Mine\nExec=/somewhere/else\n") + off + "\n");
-        EXPECT_EQ(agent->status(), 2) << off;
+        EXPECT_EQ(agent->status(), AgentStatus::RequiresApproval) << off;
         EXPECT_EQ(agent->registerService(), std::nullopt);
         EXPECT_EQ(agent->unregisterService(), std::nullopt);
         EXPECT_EQ(keyFileString(entry, "Name"), "Mine") << off << ": the user's entry was replaced or removed";
@@ -159,14 +160,14 @@ TEST_F(AutostartTest, UsersSwitchOffIsNeverUndone) {
 TEST_F(AutostartTest, EntryForAMovedBundleIsRewritten) {
     writeText(entry, "[Desktop Entry]\nType=Application\nName=Old\nExec=\"/old/place/Dralmik LLM Gateway\" --background\n");
     auto agent = service();
-    EXPECT_EQ(agent->status(), 0) << "an entry starting another copy does not count as enabled";
+    EXPECT_EQ(agent->status(), AgentStatus::NotRegistered) << "an entry starting another copy does not count as enabled";
     EXPECT_EQ(agent->registerService(), std::nullopt);
-    EXPECT_EQ(agent->status(), 1);
+    EXPECT_EQ(agent->status(), AgentStatus::Enabled);
 }
 
 TEST_F(AutostartTest, MissingAgentIsNotFoundAndFailsWithADescription) {
     auto agent = service("missing.plist");
-    EXPECT_EQ(agent->status(), 3);
+    EXPECT_EQ(agent->status(), AgentStatus::NotFound);
     auto failure = agent->registerService();
     ASSERT_TRUE(failure);
     EXPECT_NE(failure->find("missing.plist"), std::string::npos);
@@ -314,7 +315,7 @@ bool spinUntil(Done done) {
 }  // namespace
 
 TEST(MainQueue, PostsFromManyThreadsRunOnTheLoopThreadInOrder) {
-    GLibMainQueue queue;
+    gtk::MainQueue queue;
     const std::thread::id loopThread = std::this_thread::get_id();
     constexpr int kThreads = 4, kPerThread = 500;
     std::vector<std::vector<int>> seen(kThreads);
@@ -341,7 +342,7 @@ TEST(MainQueue, PostsFromManyThreadsRunOnTheLoopThreadInOrder) {
 }
 
 TEST(MainQueue, WorkPostedFromWorkRunsAfterItNotInside) {
-    GLibMainQueue queue;
+    gtk::MainQueue queue;
     std::vector<std::string> order;
     queue.post([&] {
         order.push_back("a begin");
@@ -354,14 +355,14 @@ TEST(MainQueue, WorkPostedFromWorkRunsAfterItNotInside) {
 }
 
 TEST(Timers, OneShotFiresOnceAndARepeatingTimerStopsWhenInvalidated) {
-    GLibTimerScheduler timers;
+    gtk::TimerScheduler timers;
     int once = 0, repeats = 0;
     timers.scheduledTimer(0.001, false, [&] { ++once; });
     std::shared_ptr<Timer> repeating;
     repeating = timers.scheduledTimer(0.001, true, [&] {
         if (++repeats == 3) repeating->invalidate();
     });
-    GLibMainQueue queue;
+    gtk::MainQueue queue;
     bool later = false;
     ASSERT_TRUE(spinUntil([&] { return once == 1 && repeats == 3; }));
     // A few more turns of the loop: nothing fires again.

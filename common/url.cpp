@@ -1,5 +1,5 @@
 // URL references parsed by uriparser, which follows RFC 3986 to the letter.
-#include "platform/url.h"
+#include "common/url.h"
 
 #include <uriparser/Uri.h>
 

@@ -1,12 +1,11 @@
 #pragma once
-// The main queue and timers on GLib's default main context. Neither needs a display.
+// The main queue on GLib's default main context; it needs no display.
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 
 #include "platform/main_queue.h"
-#include "platform/timer.h"
 
 namespace dralmik::gtk {
 
@@ -14,10 +13,10 @@ namespace dralmik::gtk {
 // order they were made, whichever threads made them. GLib does not promise an order among
 // sources of equal priority, so the queue keeps its own list and has at most one idle source
 // pending to drain it.
-class GLibMainQueue : public MainQueue {
+class MainQueue final : public dralmik::MainQueue {
 public:
-    GLibMainQueue();
-    ~GLibMainQueue() override;
+    MainQueue();
+    ~MainQueue() override;
     void post(std::function<void()> work) override;
 
 private:
@@ -29,11 +28,6 @@ private:
     };
     static int drain(void* data);
     std::shared_ptr<Shared> shared_;
-};
-
-class GLibTimerScheduler : public TimerScheduler {
-public:
-    std::shared_ptr<Timer> scheduledTimer(double intervalSeconds, bool repeats, std::function<void()> block) override;
 };
 
 }  // namespace dralmik::gtk

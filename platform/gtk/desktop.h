@@ -1,0 +1,47 @@
+#pragma once
+// What the backend's desktop objects share: the application's name, its windows and which one
+// has the focus, the activation policy, the main menu's shortcuts, and the standard actions of
+// menu items, carried out here in one place. Main thread only.
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/menu.h"
+
+namespace dralmik::gtk {
+
+class Window;
+
+class Desktop {
+public:
+    std::string applicationName = "Dralmik LLM Gateway";
+    ActivationPolicy policy = ActivationPolicy::Regular;
+    std::function<void()> terminate;        // the application's normal terminate path
+    std::function<void()> lastWindowClosed;  // the application decides whether that ends it
+
+    GtkAccelGroup* accelGroup();
+    const std::vector<Window*>& windows() const { return windows_; }
+    Window* keyWindow() const;
+    void setKeyWindow(Window* window) { keyWindow_ = window; }
+    void addWindow(Window* window);
+    void removeWindow(Window* window);
+    bool hasVisibleWindows() const;
+    // Called by the menu that lists the windows once it exists.
+    std::function<void(Window*)> windowAdded;
+
+    bool canPerform(StandardAction action) const;
+    void perform(StandardAction action);
+
+private:
+    GtkAccelGroup* accelGroup_ = nullptr;
+    std::vector<Window*> windows_;
+    Window* keyWindow_ = nullptr;
+    std::vector<Window*> hiddenByHide_;
+};
+
+Desktop& desktop();
+
+}  // namespace dralmik::gtk

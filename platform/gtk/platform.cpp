@@ -1,0 +1,115 @@
+#include "platform/gtk/platform.h"
+
+#include <glib.h>
+#include <unistd.h>
+
+#include "platform/gtk/alerts.h"
+#include "platform/gtk/application.h"
+#include "platform/gtk/desktop.h"
+#include "platform/gtk/main_queue.h"
+#include "platform/gtk/menu.h"
+#include "platform/gtk/single_instance.h"
+#include "platform/gtk/status_item.h"
+#include "platform/gtk/system.h"
+#include "platform/gtk/timer.h"
+#include "platform/gtk/web_view.h"
+#include "platform/gtk/window.h"
+#include "platform/gtk/workspace.h"
+#include "platform/gtk/xdg_autostart.h"
+#include "platform/posix/bundle_paths.h"
+#include "platform/posix/posix_bundle.h"
+#include "platform/posix/posix_files.h"
+#include "platform/posix/posix_process_info.h"
+#include "platform/posix/posix_task.h"
+
+namespace dralmik::gtk {
+namespace {
+
+// The folder of this application's own files under an XDG base folder: named after the bundle
+// identifier, or after the program when it runs outside a bundle.
+std::string ownFolder(const std::string& base, const Bundle& bundle) {
+    return base + "/" + bundle.bundleIdentifier().value_or("dralmik-gateway");
+}
+
+std::string displayName(const Bundle& bundle) {
+    const auto executable = bundle.executablePath();
+    if (!executable) return "Dralmik LLM Gateway";
+    gchar* base = g_path_get_basename(executable->c_str());
+    std::string name = base;
+    g_free(base);
+    return name;
+}
+
+}  // namespace
+
+struct Platform::Parts {
+    Parts(int argc, const char* const* argv)
+        : processInfo(argc, argv), bundle(posix::currentExecutablePath()),
+          appService(bundle.bundlePath(), std::string(g_get_user_config_dir()) + "/autostart",
+                     bundle.bundleIdentifier().value_or("dralmik-gateway") + ".desktop", displayName(bundle)),
+          singleInstance(app), launcher(mainQueue), statusBar(ownFolder(g_get_user_runtime_dir(), bundle) + "/icons") {}
+
+    posix::PosixProcessInfo processInfo;
+    posix::PosixBundle bundle;
+    System system;
+    XdgAppService appService;
+    posix::PosixFiles files;
+    Application app;
+    SingleInstance singleInstance;
+    MainQueue mainQueue;
+    posix::PosixProcessLauncher launcher;
+    TimerScheduler timers;
+    MenuFactory menus;
+    StatusBar statusBar;
+    Alerts alerts;
+    Workspace workspace;
+    bool toolkitUp = false;
+};
+
+Platform::Platform(int argc, const char* const* argv) : parts_(std::make_unique<Parts>(argc, argv)) {
+    desktop().applicationName = displayName(parts_->bundle);
+    g_set_application_name(desktop().applicationName.c_str());
+}
+
+Platform::~Platform() = default;
+
+ProcessInfo& Platform::processInfo() { return parts_->processInfo; }
+Bundle& Platform::bundle() { return parts_->bundle; }
+dralmik::System& Platform::system() { return parts_->system; }
+AppService& Platform::appService() { return parts_->appService; }
+dralmik::SingleInstance& Platform::singleInstance() { return parts_->singleInstance; }
+Files& Platform::files() { return parts_->files; }
+
+dralmik::Application& Platform::application() {
+    if (!parts_->toolkitUp) {
+        parts_->toolkitUp = true;
+        // GTK takes its own options (--display and the like) from the command line; the core
+        // reads the arguments from processInfo, which keeps them all.
+        if (!gtk_init_check(nullptr, nullptr)) {
+            g_printerr("cannot open display: %s\n", g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "");
+            _exit(1);
+        }
+    }
+    return parts_->app;
+}
+
+dralmik::MenuFactory& Platform::menus() { return parts_->menus; }
+dralmik::StatusBar& Platform::statusBar() { return parts_->statusBar; }
+dralmik::TimerScheduler& Platform::timers() { return parts_->timers; }
+dralmik::Alerts& Platform::alerts() { return parts_->alerts; }
+dralmik::Workspace& Platform::workspace() { return parts_->workspace; }
+dralmik::MainQueue& Platform::mainQueue() { return parts_->mainQueue; }
+ProcessLauncher& Platform::processLauncher() { return parts_->launcher; }
+
+std::shared_ptr<dralmik::WebView> Platform::makeWebView(const WebViewConfiguration& configuration) {
+    application();
+    return std::make_shared<WebView>(configuration);
+}
+
+std::shared_ptr<dralmik::Window> Platform::makeWindow(const WindowDescription& description) {
+    application();
+    return std::make_shared<Window>(description, parts_->app.gtkApplication(),
+                                    ownFolder(g_get_user_config_dir(), parts_->bundle) + "/window-frames.ini");
+}
+
+}  // namespace dralmik::gtk

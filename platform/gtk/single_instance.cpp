@@ -1,0 +1,23 @@
+#include "platform/gtk/single_instance.h"
+
+#include <gtk/gtk.h>
+
+#include "platform/gtk/application.h"
+
+namespace dralmik::gtk {
+
+bool SingleInstance::claimPrimary(const std::string& bundleIdentifier) {
+    // An identifier the bus cannot carry leaves nothing to be unique by.
+    if (!application_.setApplicationId(bundleIdentifier) || !application_.registerOnce()) return true;
+    return !g_application_get_is_remote(G_APPLICATION(application_.gtkApplication()));
+}
+
+void SingleInstance::reopenPrimary() {
+    GApplication* app = G_APPLICATION(application_.gtkApplication());
+    if (!application_.registerOnce() || !g_application_get_is_remote(app)) return;
+    g_application_activate(app);
+    // activate() on a remote only queues the D-Bus call; the process exits right after.
+    if (GDBusConnection* bus = g_application_get_dbus_connection(app)) g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+}
+
+}  // namespace dralmik::gtk
