@@ -9,7 +9,9 @@
 // - alerts and confirmations wait for their completion, called once;
 // - loadHTMLString() shows the document as about:blank, replacing what was shown;
 // - evaluateJavaScript()'s completion (when given) runs on the main thread with the script's
-//   value when it is a string, and with no value otherwise (an error, another type).
+//   value when it is a string, and with no value otherwise (an error, another type);
+// - webContentProcessDidTerminate() comes each time the page's process ends; reload() and the
+//   loads start a new one.
 #include <functional>
 #include <memory>
 #include <optional>
@@ -41,6 +43,9 @@ public:
     virtual void didFailProvisionalNavigation(const LoadFailure& failure) = 0;
     virtual void runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) = 0;
     virtual void runJavaScriptConfirmPanel(const std::string& message, std::function<void(bool)> completion) = 0;
+    // The process that rendered the page ended (it crashed, was killed, or the engine ended it);
+    // the view shows nothing until it loads again.
+    virtual void webContentProcessDidTerminate() = 0;
 };
 
 class WebView {

@@ -11,10 +11,16 @@ namespace dralmik {
 namespace {
 
 constexpr double kRequestTimeoutSeconds = 60;
+// A page can ask for restarts in a loop (frames pointing at dralmik://retry1, retry2, ...);
+// starts closer together than this are dropped.
+constexpr double kMinimumSecondsBetweenStarts = 1;
 
 }  // namespace
 
 void AppDelegate::start() {
+    const double now = platform_.processInfo().systemUptime();
+    if (lastStart_ && now - *lastStart_ < kMinimumSecondsBetweenStarts) return;
+    lastStart_ = now;
     pageShown = false;
     output.clear();
     scanner_.reset();
@@ -42,9 +48,12 @@ void AppDelegate::start() {
         if (auto self = weakSelf.lock()) self->received(*text);
     };
     handlers.onExit = [weakSelf, child](int status) {
-        if (*child) (*child)->stopReading();
-        child->reset();
         auto self = weakSelf.lock();
+        if (*child) {
+            (*child)->stopReading();
+            if (self) std::erase(self->children_, *child);
+        }
+        child->reset();
         if (!self || self->pageShown) return;
         std::vector<std::string> lines = splitLines(self->output);
         std::string detail = lines.empty() ? "The launcher exited without saying why (status " +
@@ -60,6 +69,7 @@ void AppDelegate::start() {
     }
     *child = result.task;
     launcher = result.task;
+    children_.push_back(result.task);
 }
 
 void AppDelegate::received(const std::string& chunk) {
@@ -74,6 +84,7 @@ void AppDelegate::received(const std::string& chunk) {
     output += chunk;
     if (std::optional<Url> url = scanner_.scan(output)) {
         pageShown = true;
+        statusPage_.reset();
         webView->loadRequest(*url, kRequestTimeoutSeconds);
     }
 }

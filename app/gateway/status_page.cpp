@@ -57,6 +57,7 @@ std::string statusPageDocument(std::string_view title, std::string_view detail, 
 }
 
 void AppDelegate::showMessage(const std::string& title, const std::string& detail, bool canRetry) {
+    statusPage_ = StatusPage{title, detail, canRetry};
     webView->loadHTMLString(statusPageDocument(title, detail, canRetry));
 }
 

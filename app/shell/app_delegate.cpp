@@ -82,7 +82,10 @@ void AppDelegate::windowWillClose() { platform_.application().setActivationPolic
 void AppDelegate::applicationShouldHandleReopen() { showWindow(); }
 
 void AppDelegate::applicationWillTerminate() {
-    if (launcher && launcher->isRunning()) launcher->terminate();
+    // Every child still running, not only the last one: a retry does not stop the one before.
+    for (const auto& child : children_) {
+        if (child->isRunning()) child->terminate();
+    }
 }
 
 void AppDelegate::showWindow() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/gateway/scanner.h"
 #include "platform/platform.h"
@@ -32,6 +33,7 @@ public:
     void didFailProvisionalNavigation(const LoadFailure& failure) override;
     void runJavaScriptConfirmPanel(const std::string& message, std::function<void(bool)> completion) override;
     void runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) override;
+    void webContentProcessDidTerminate() override;
 
     // Status menu (app/statusbar/).
     void menuWillOpen() override;
@@ -70,6 +72,20 @@ private:
 
     // Where the scan for the announced address goes on from; emptied with output.
     OutputScanner scanner_;
+    // Every child started and not yet seen to exit: all of them are stopped at termination.
+    std::vector<std::shared_ptr<Task>> children_;
+    // When the last start() and the last hand-off to the desktop happened (system uptime): a
+    // page cannot make either happen more than once a second.
+    std::optional<double> lastStart_;
+    std::optional<double> lastHandOff_;
+    // The status page in the view, if one is: shown again when the page's process ends.
+    struct StatusPage {
+        std::string title, detail;
+        bool canRetry = false;
+    };
+    std::optional<StatusPage> statusPage_;
+    // When the gateway page was last reloaded because its process ended.
+    std::optional<double> lastCrashReload_;
 };
 
 }  // namespace dralmik

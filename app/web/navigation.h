@@ -23,8 +23,9 @@ struct NavigationDecision {
     std::optional<Url> url;
 };
 
-// The decision for a request's URL text (none when the request has no URL). Text that does
-// not parse as a URL is treated like a request without one.
+// The decision for a request's URL text (none when the request has no URL). Characters that
+// RFC 3986 rejects but browsers keep are percent-encoded first; text that still does not parse
+// as a URL is treated like a request without one.
 NavigationDecision decideNavigation(const std::optional<std::string>& urlText);
 
 }  // namespace dralmik

@@ -55,6 +55,7 @@ WebView::WebView(const WebViewConfiguration& configuration) {
     g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
+    g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onProcessTerminated), this);
 }
 
 WebView::~WebView() {
@@ -204,6 +205,13 @@ void WebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
     // Part of the page has arrived: the time limit is met.
     if (event == WEBKIT_LOAD_COMMITTED) self->stopTimeout();
     if (event == WEBKIT_LOAD_FINISHED && !webkit_web_view_is_loading(view)) self->supersededLoads_ = 0;
+}
+
+void WebView::onProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
+    auto* self = static_cast<WebView*>(data);
+    self->stopTimeout();
+    self->supersededLoads_ = 0;
+    if (auto delegate = self->delegate_.lock()) delegate->webContentProcessDidTerminate();
 }
 
 gboolean WebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {

@@ -35,6 +35,7 @@ private:
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self);
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer self);
+    static void onProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
     void decide(WebKitNavigationAction* action, WebKitPolicyDecision* decision);
     // Before each load of ours: the pending one, if any, is about to be cancelled by it.
     void beginLoad();

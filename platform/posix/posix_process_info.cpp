@@ -1,6 +1,6 @@
 #include "platform/posix/posix_process_info.h"
 
-#include <unistd.h>
+#include <time.h>
 
 #include "platform/posix/bundle_paths.h"
 
@@ -11,8 +11,6 @@ namespace dralmik::posix {
 PosixProcessInfo::PosixProcessInfo(int argc, const char* const* argv) {
     for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i) arguments_.emplace_back(argv[i]);
 }
-
-int PosixProcessInfo::processIdentifier() const { return static_cast<int>(::getpid()); }
 
 std::map<std::string, std::string> PosixProcessInfo::environment() const {
     std::map<std::string, std::string> result;
@@ -27,4 +25,9 @@ std::map<std::string, std::string> PosixProcessInfo::environment() const {
 
 std::string PosixProcessInfo::homeDirectory() const { return userHomeDirectory(); }
 
+double PosixProcessInfo::systemUptime() const {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
 }  // namespace dralmik::posix

@@ -10,11 +10,11 @@ public:
     PosixProcessInfo(int argc, const char* const* argv);
 
     std::vector<std::string> arguments() const override { return arguments_; }
-    int processIdentifier() const override;
     // An entry defined with an empty value is present; an entry without "=" or without a name is
     // left out; when a name occurs twice the first one counts, as it does for getenv().
     std::map<std::string, std::string> environment() const override;
     std::string homeDirectory() const override;
+    double systemUptime() const override;
 
 private:
     std::vector<std::string> arguments_;

@@ -289,6 +289,22 @@ TEST(Frames, ConvertBetweenBottomLeftAndTopLeft) {
     EXPECT_EQ(toPixelFrame(Rect{{0, 0}, {437.5, 480}}, 1000).width, 438);
 }
 
+TEST(Frames, TheTitleBarStaysWithinReachOnAMonitor) {
+    const std::vector<PixelFrame> monitors = {{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
+    // Already reachable: unchanged, on either monitor.
+    EXPECT_EQ(keepTitleBarReachable({100, 50, 760, 640}, monitors), (PixelFrame{100, 50, 760, 640}));
+    EXPECT_EQ(keepTitleBarReachable({2000, 900, 760, 640}, monitors), (PixelFrame{2000, 900, 760, 640}));
+    // Far off screen (a damaged or hand-edited store): back with its title bar inside.
+    const PixelFrame far = keepTitleBarReachable({1 << 30, 90000, 760, 640}, monitors);
+    EXPECT_LE(far.x, 1280 + 1920 - kTitleBarGrip);
+    EXPECT_LE(far.top, 1080 - kTitleBarHeight);
+    const PixelFrame above = keepTitleBarReachable({-5000, -300, 760, 640}, monitors);
+    EXPECT_EQ(above.top, 0);
+    EXPECT_GE(above.x + above.width, kTitleBarGrip);
+    // No monitor known: nothing to keep it on.
+    EXPECT_EQ(keepTitleBarReachable({7, 8, 9, 10}, {}), (PixelFrame{7, 8, 9, 10}));
+}
+
 TEST(Frames, StoreKeepsEachNameAndIgnoresBadEntries) {
     TempDir dir;
     FrameStore store(dir.path() + "/sub/frames.ini");

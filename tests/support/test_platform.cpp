@@ -183,6 +183,7 @@ void TestPlatform::answerSheet(std::optional<std::size_t> button) {
 LaunchResult TestPlatform::launch(const TaskSpec& spec, TaskHandlers handlers) {
     log.push_back("launch");
     launches.push_back(spec);
+    uptime += secondsPerLaunch;
     if (launchError) return {nullptr, *launchError};
     tasks.push_back(std::make_shared<TestTask>(1000 + static_cast<int>(tasks.size()), std::move(handlers)));
     return {tasks.back(), ""};

@@ -220,9 +220,9 @@ public:
 
     // ProcessInfo
     std::vector<std::string> arguments() const override { return args; }
-    int processIdentifier() const override { return pid; }
     std::map<std::string, std::string> environment() const override { return env; }
     std::string homeDirectory() const override { return home; }
+    double systemUptime() const override { return uptime; }
     // Bundle
     std::string bundlePath() const override { return bundleDir; }
     std::string resourcePath() const override { return resourceDir; }
@@ -276,7 +276,8 @@ public:
 
     // What a test sets.
     std::vector<std::string> args{"/Applications/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway"};
-    int pid = 4242;
+    double uptime = 100;          // seconds
+    double secondsPerLaunch = 10;  // how far the clock moves with each launch
     std::map<std::string, std::string> env{{"PATH", "/usr/bin"}};
     std::string home = "/Users/ada";
     std::string bundleDir = "/Applications/Dralmik LLM Gateway.app";

@@ -111,9 +111,24 @@ TEST_F(Gateway, ARetryWhileTheFirstChildRunsIsJudgedByTheNewRun) {
     second->write("http://localhost:5555/\n");
     EXPECT_EQ(platform.webView().loads.back(), "http://localhost:5555/");
 
-    platform.terminate();  // only the newest child is stopped
+    platform.terminate();  // the first has exited already
     EXPECT_EQ(first->terminations, 0);
     EXPECT_EQ(second->terminations, 1);
+}
+
+TEST_F(Gateway, APageCannotStartGatewaysFasterThanOnceASecondAndQuitStopsThemAll) {
+    platform.secondsPerLaunch = 0;
+    launch();
+    for (int i = 0; i < 30; ++i) platform.navigate("dralmik://retry" + std::to_string(i));
+    EXPECT_EQ(platform.launches.size(), 1u);  // all within the second after the launch
+    platform.uptime += 1;
+    platform.navigate("dralmik://retry");
+    platform.navigate("dralmik://retry");
+    ASSERT_EQ(platform.launches.size(), 2u);
+
+    platform.terminate();  // both still run: neither is left behind
+    EXPECT_EQ(platform.tasks[0]->terminations, 1);
+    EXPECT_EQ(platform.tasks[1]->terminations, 1);
 }
 
 TEST_F(Gateway, AStartingPageComesBackWithEachStart) {

@@ -40,6 +40,10 @@ TEST(Navigation, DecisionTable) {
         {"ftp://localhost/", cancel, Then::Nothing},
         {"/relative/path", cancel, Then::Nothing},
         {"http://local host/", cancel, Then::Nothing},  // not a URL at all
+        // What the engine keeps in paths and queries that RFC 3986 does not allow.
+        {"http://localhost:8080/logs?f=a|b^c{d}`[e]", allow, Then::Nothing},
+        {"https://example.com/a|b", cancel, Then::OpenExternally},
+        {"dralmik://quit/x|y", cancel, Then::Quit},
     };
     for (const Row& row : rows) {
         NavigationDecision decision = decideNavigation(row.url);
@@ -104,6 +108,42 @@ TEST_F(Web, ALoadFailureMattersOnlyOnceTheGatewayPageWasShown) {
     // Still counted as shown: the menu keeps probing, the exit changes nothing.
     platform.task().exit(1);
     EXPECT_TRUE(showsStatusPage("Dralmik LLM Gateway is not responding"));
+}
+
+TEST_F(Web, ExternalAddressesGoToTheDesktopAtMostOnceASecond) {
+    launch();
+    for (int i = 0; i < 100; ++i) platform.navigate("https://example.com/" + std::to_string(i));
+    EXPECT_EQ(platform.opened, std::vector<std::string>{"https://example.com/0"});
+    platform.uptime += 1;
+    EXPECT_EQ(platform.navigate("mailto:help@example.com"), NavigationPolicy::Cancel);
+    EXPECT_EQ(platform.opened.size(), 2u);
+}
+
+TEST_F(Web, WhenThePagesProcessEndsTheWindowRecovers) {
+    launch();
+    // The starting page, and later the failure page, are shown again.
+    delegate->webContentProcessDidTerminate();
+    EXPECT_TRUE(showsStatusPage("Starting Dralmik LLM Gateway"));
+    EXPECT_EQ(platform.webView().loads.size(), 2u);
+
+    // The gateway page is reloaded once; ending again soon after shows the status page.
+    showGatewayPage();
+    delegate->webContentProcessDidTerminate();
+    EXPECT_EQ(platform.webView().reloads, 1);
+    platform.uptime += 2;
+    delegate->webContentProcessDidTerminate();
+    EXPECT_EQ(platform.webView().reloads, 1);
+    EXPECT_TRUE(showsStatusPage("Dralmik LLM Gateway is not responding"));
+    delegate->webContentProcessDidTerminate();
+    EXPECT_TRUE(showsStatusPage("Dralmik LLM Gateway is not responding"));
+
+    // A page that had run for a while gets its reload again.
+    platform.task().write("http://localhost:4321/\n");
+    platform.navigate("dralmik://retry");
+    platform.task().write("http://localhost:4322/\n");
+    platform.uptime += 60;
+    delegate->webContentProcessDidTerminate();
+    EXPECT_EQ(platform.webView().reloads, 2);
 }
 
 TEST_F(Web, DialogsAreSheetsOnTheWindowAnsweredLater) {
