@@ -1,6 +1,7 @@
 #include "app/shell/entry.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "app/login/login_agent.h"
 #include "app/login/login_item_command.h"
@@ -9,8 +10,30 @@
 
 namespace dralmik {
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: Dralmik LLM Gateway [--background]\n"
+    "       Dralmik LLM Gateway --login-item register|unregister|status <agent.plist>\n"
+    "\n"
+    "Starts the gateway and shows its page; a second start shows the running copy's window.\n"
+    "  --background   start with only the tray icon, as at login\n"
+    "  --login-item   manage the start at login without starting the application\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n";
+
+}  // namespace
+
 int applicationMain(Platform& platform) {
     const std::vector<std::string> cli = platform.processInfo().arguments();
+
+    // Asking for help or the version touches nothing: not the running copy, not the gateway.
+    if (cli.size() == 2 && (cli[1] == "--help" || cli[1] == "--version")) {
+        const std::string text = cli[1] == "--help" ? kUsage : std::string("Dralmik LLM Gateway ") + DRALMIK_VERSION + "\n";
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+        return 0;
+    }
 
     if (cli.size() == 4 && cli[1] == "--login-item") {
         if (!platform.system().isAtLeast(kServiceManagedLoginSystem)) fail("login items need macOS 13 or later");

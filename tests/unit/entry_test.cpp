@@ -47,6 +47,25 @@ TEST(EntryDeathTest, LoginItemCommandEndsTheProcessWithItsOutcome) {
     EXPECT_EXIT(applicationMain(platform), ::testing::ExitedWithCode(1), "");
 }
 
+TEST(Entry, HelpAndVersionPrintAndTouchNothing) {
+    for (const char* option : {"--help", "--version"}) {
+        TestPlatform platform;
+        platform.anotherCopyRuns = true;
+        platform.args = {kExe, option};
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(applicationMain(platform), 0);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find(option == std::string("--help") ? "--background" : "Dralmik LLM Gateway 0."), std::string::npos);
+        EXPECT_TRUE(platform.claims.empty() && platform.launches.empty() && platform.agentRequests.empty());
+        EXPECT_EQ(platform.reopens + platform.runs, 0);
+    }
+    // Only alone: anything else is an ordinary start.
+    TestPlatform platform;
+    platform.args = {kExe, "--help", "x"};
+    EXPECT_EQ(applicationMain(platform), 0);
+    EXPECT_EQ(platform.runs, 1);
+}
+
 TEST(Entry, SecondCopyAsksTheRunningOneToReopenAndExits) {
     TestPlatform platform;
     platform.anotherCopyRuns = true;
