@@ -8,7 +8,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 liburiparser-dev nlohmann-json3-dev libplist-dev
 libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libcairo2-dev
 nodejs
-xvfb xauth xdotool imagemagick dbus dbus-x11 libglib2.0-bin procps
+xvfb xauth x11-utils xdotool imagemagick dbus dbus-x11 libglib2.0-bin procps
 file dpkg-dev lintian desktop-file-utils appstream"
 
 missing=""

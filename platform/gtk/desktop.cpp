@@ -46,7 +46,7 @@ void Desktop::perform(StandardAction action) {
     switch (action) {
     case StandardAction::About:
         gtk_show_about_dialog(window ? window->gtkWindow() : nullptr, "program-name", applicationName.c_str(),
-                              "logo-icon-name", "applications-internet", nullptr);
+                              "logo-icon-name", iconName.c_str(), "version", DRALMIK_VERSION, nullptr);
         return;
     case StandardAction::Hide:
         hiddenByHide_.clear();

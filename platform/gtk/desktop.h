@@ -18,6 +18,7 @@ class Window;
 class Desktop {
 public:
     std::string applicationName = "Dralmik LLM Gateway";
+    std::string iconName = "applications-internet";  // the bundle's icon, named by its identifier
     ActivationPolicy policy = ActivationPolicy::Regular;
     std::function<void()> terminate;        // the application's normal terminate path
     std::function<void()> lastWindowClosed;  // the application decides whether that ends it

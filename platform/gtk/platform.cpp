@@ -69,6 +69,12 @@ struct Platform::Parts {
 Platform::Platform(int argc, const char* const* argv) : parts_(std::make_unique<Parts>(argc, argv)) {
     desktop().applicationName = displayName(parts_->bundle);
     g_set_application_name(desktop().applicationName.c_str());
+    // The windows' class and icon are the desktop entry's, so that panels and docks group the
+    // window with its launcher.
+    if (auto identifier = parts_->bundle.bundleIdentifier()) {
+        desktop().iconName = *identifier;
+        g_set_prgname(identifier->c_str());
+    }
 }
 
 Platform::~Platform() = default;
@@ -89,6 +95,12 @@ dralmik::Application& Platform::application() {
             g_printerr("cannot open display: %s\n", g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "");
             _exit(1);
         }
+        // GTK's start-up capitalises the class it takes from the program name; the entry's is not.
+        if (auto identifier = parts_->bundle.bundleIdentifier()) gdk_set_program_class(identifier->c_str());
+        // The bundle's own icons, for the windows and the about dialog.
+        const std::string icons = parts_->bundle.resourcePath() + "/icons";
+        gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons.c_str());
+        gtk_window_set_default_icon_name(desktop().iconName.c_str());
     }
     return parts_->app;
 }

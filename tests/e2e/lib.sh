@@ -63,6 +63,7 @@ bundle_with_gateway() {
     ln -s "$BUNDLE/Contents/Info.plist" "$copy/Contents/Info.plist"
     cp -r "$BUNDLE/Contents/MacOS" "$copy/Contents/MacOS"
     ln -s "$BUNDLE/Contents/Resources/runtime" "$copy/Contents/Resources/runtime"
+    ln -s "$BUNDLE/Contents/Resources/icons" "$copy/Contents/Resources/icons"
     cp -r "$BUNDLE/Contents/Library/LaunchAgents" "$copy/Contents/Library/LaunchAgents"
     cp "$1" "$copy/Contents/Resources/app/dist/main.js"
     echo "$copy"

@@ -16,6 +16,12 @@ else
 fi
 grep -q '^start open --print$' "$E2E_LOG" || fail "gateway not started with 'open --print'"
 
+# The window belongs to the application and matches its desktop entry.
+props=$(xprop -id "$(xdotool search --onlyvisible --name "^$APP_NAME\$" | head -n1)" WM_CLASS _GTK_APPLICATION_ID _NET_WM_ICON 2>/dev/null | cut -c1-200)
+printf '%s\n' "$props" | grep -qx 'WM_CLASS(STRING) = "com.dralmik.gateway.app", "com.dralmik.gateway.app"' || fail "WM_CLASS: $props"
+printf '%s\n' "$props" | grep -q '^_GTK_APPLICATION_ID(UTF8_STRING) = "com.dralmik.gateway.app"' || fail "application id: $props"
+printf '%s\n' "$props" | grep -q '^_NET_WM_ICON(CARDINAL) = ' && pass "window identity" || fail "no window icon: $props"
+
 # The menu reads the page every 2 s.
 if wait_until 15 menu_has 'Serving|true|false'; then pass "state line mirrors the page"; else fail "state line: $(state_line)"; fi
 menu_has 'Disconnect…|true|true' || fail "Disconnect… not offered: $(menu_items | tr '\n' ' ')"
