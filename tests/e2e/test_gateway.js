@@ -7,6 +7,12 @@
 //                    with its user agent; on SIGTERM log "sigterm" and keep running
 //   fail             print two lines and exit 3 before any address
 //   link             like serve, but the page follows a link to a non-local https address
+//   frames           like serve, with 30 frames at dralmik://retryN and 100 at external addresses
+//   hostile          a page whose state is "ready_to_serve", without forget or stop buttons; it
+//                    opens frames at an address with "|" in its query, at an attachment and at
+//                    a type no view shows; after 6 s it makes JSON.stringify return 20 MB
+//   silent           announce the address, then never answer the page's request
+//   redirect         like serve, but the page goes once to /passwd, which redirects to file:
 'use strict';
 
 const fs = require('fs');
@@ -27,23 +33,42 @@ if (mode === 'fail') {
 
 process.on('SIGTERM', () => note('sigterm'));
 
+const hostile = mode === 'hostile';
+const frames = `
+for (var i = 0; i < 30; ++i) addFrame('dralmik://retry' + i);
+for (var j = 0; j < 100; ++j) addFrame('https://example.invalid/frame/' + j);`;
+const hostileScript = `
+addFrame('/logs?f=a|b^c');
+addFrame('/download');
+addFrame('/octet');
+setTimeout(function () {
+    var big = new Array(20 * 1024 * 1024 + 1).join('x');
+    JSON.stringify = function () { return '{"state":"' + big + '","disconnect":false,"stop":false}'; };
+    fetch('/big');
+}, 6000);`;
+const redirectScript = `
+if (!sessionStorage.getItem('went')) { sessionStorage.setItem('went', '1'); setTimeout(function () { location.href = '/passwd'; }, 500); }`;
+
 const page = `<!doctype html>
 <html><head><meta charset="utf-8"><title>Test gateway</title>
 <style>body { background: #0b1222; color: #e8ecf4; font: 16px sans-serif; padding: 2em; }
 .pill { border-radius: 1em; padding: .2em .8em; background: #14532d; }</style></head>
 <body>
 <h1>Test gateway</h1>
-<p><span id="state" class="pill">Serving</span></p>
-<p><button id="forget">Disconnect</button> <button id="stop">Stop</button></p>
+<p><span id="state" class="pill">${hostile ? 'ready_to_serve' : 'Serving'}</span></p>
+${hostile ? '' : '<p><button id="forget">Disconnect</button> <button id="stop">Stop</button></p>'}
 <p><a id="external" href="https://example.invalid/outside?from=e2e">outside</a></p>
 <script>
+function addFrame(src) { var f = document.createElement('iframe'); f.src = src; document.body.appendChild(f); }
 window.dralmikRefresh = function () { fetch('/refresh'); };
 window.addEventListener('load', function () { fetch('/loaded'); });
-document.getElementById('forget').onclick = function () { fetch('/forget'); };
-document.getElementById('stop').onclick = function () {
+function onClick(id, fn) { var e = document.getElementById(id); if (e) e.onclick = fn; }
+onClick('forget', function () { fetch('/forget'); });
+onClick('stop', function () {
     fetch('/stop').then(function () { window.location.href = 'dralmik://quit'; });
-};
+});
 ${mode === 'link' ? "setTimeout(function () { document.getElementById('external').click(); fetch('/clicked'); }, 300);" : ''}
+${mode === 'frames' ? frames : ''}${hostile ? hostileScript : ''}${mode === 'redirect' ? redirectScript : ''}
 </script>
 </body></html>`;
 
@@ -51,8 +76,27 @@ const server = http.createServer((req, res) => {
     note(`request ${req.url} ${req.headers['user-agent'] || ''}`);
     noteTime(`request ${req.url}`);
     if (req.url === '/') {
+        if (mode === 'silent') {
+            req.socket.on('close', () => note('aborted /'));
+            return;  // never answered
+        }
         res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
         res.end(page);
+        return;
+    }
+    if (req.url === '/passwd') {
+        res.writeHead(302, { Location: 'file:///etc/passwd' });
+        res.end();
+        return;
+    }
+    if (req.url === '/download') {
+        res.writeHead(200, { 'Content-Type': 'text/plain', 'Content-Disposition': 'attachment; filename="saved.txt"' });
+        res.end('downloaded');
+        return;
+    }
+    if (req.url === '/octet') {
+        res.writeHead(200, { 'Content-Type': 'application/x-dralmik-unknown' });
+        res.end('downloaded too');
         return;
     }
     res.writeHead(204);
