@@ -28,6 +28,21 @@ std::optional<std::string> readSmallFile(const std::string& path) {
     return contents;
 }
 
+// The identifier names folders and files (the application's own folders, its autostart
+// entry), so only a reverse-DNS name counts: parts separated by '.', none empty, each of ASCII
+// letters, digits and '-'. Anything else ("../../escaped", "a/b") could lead out of them.
+bool isReverseDnsName(const std::string& name) {
+    if (name.empty() || name.front() == '.' || name.back() == '.') return false;
+    char previous = '\0';
+    for (char c : name) {
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                             c == '-' || c == '.';
+        if (!allowed || (c == '.' && previous == '.')) return false;
+        previous = c;
+    }
+    return true;
+}
+
 struct PlistDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
 };
@@ -46,7 +61,9 @@ std::optional<std::string> readBundleIdentifier(const std::string& infoPlistPath
     uint64_t length = 0;
     const char* text = plist_get_string_ptr(item, &length);
     if (text == nullptr) return std::nullopt;
-    return std::string(text, static_cast<size_t>(length));
+    std::string identifier(text, static_cast<size_t>(length));
+    if (!isReverseDnsName(identifier)) return std::nullopt;
+    return identifier;
 }
 
 PosixBundle::PosixBundle(std::optional<std::string> executablePath) : executablePath_(std::move(executablePath)) {
