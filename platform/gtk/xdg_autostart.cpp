@@ -197,14 +197,46 @@ std::optional<std::string> XdgAgentService::unregisterService() {
     return std::nullopt;
 }
 
+namespace {
+
+// What an agent the bundle cannot have (a name that would lead out of its agents folder) says.
+class UnknownAgentService : public AgentService {
+public:
+    explicit UnknownAgentService(std::string name) : name_(std::move(name)) {}
+    long status() override { return 3; }
+    std::optional<std::string> registerService() override { return failure(); }
+    std::optional<std::string> unregisterService() override { return failure(); }
+
+private:
+    std::string failure() const { return "\"" + name_ + "\" is not the name of a launch agent in the bundle"; }
+    std::string name_;
+};
+
+bool isAgentName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
+std::string autostartEntryName(const std::string& plistName, const std::string& loginEntryName) {
+    const std::string suffix = ".desktop";
+    std::string stem = loginEntryName;
+    if (stem.size() > suffix.size() && stem.ends_with(suffix)) stem.resize(stem.size() - suffix.size());
+    if (plistName == stem + "-login.plist") return loginEntryName;
+    return stem + "." + plistName + suffix;
+}
+
 XdgAppService::XdgAppService(std::string bundlePath, std::string autostartFolder, std::string entryName,
                              std::string displayName)
     : bundlePath_(std::move(bundlePath)), autostartFolder_(std::move(autostartFolder)),
       entryName_(std::move(entryName)), displayName_(std::move(displayName)) {}
 
 std::shared_ptr<AgentService> XdgAppService::agentService(const std::string& plistName) {
+    if (!isAgentName(plistName)) return std::make_shared<UnknownAgentService>(plistName);
     return std::make_shared<XdgAgentService>(bundlePath_ + "/Contents/Library/LaunchAgents/" + plistName, bundlePath_,
-                                             autostartFolder_ + "/" + entryName_, displayName_);
+                                             autostartFolder_ + "/" + autostartEntryName(plistName, entryName_),
+                                             displayName_);
 }
 
 }  // namespace dralmik::gtk
