@@ -43,9 +43,9 @@ void AppDelegate::start() {
 
     TaskHandlers handlers;
     handlers.onRead = [weakSelf, decoder](std::string bytes) {
-        std::optional<std::string> text = decoder->decode(bytes);
-        if (!text || text->empty()) return;
-        if (auto self = weakSelf.lock()) self->received(*text);
+        const std::string text = decoder->decode(bytes);
+        if (text.empty()) return;
+        if (auto self = weakSelf.lock()) self->received(text);
     };
     handlers.onExit = [weakSelf, child](int status) {
         auto self = weakSelf.lock();

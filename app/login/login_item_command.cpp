@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "common/fail.h"
+#include "common/write_all.h"
 
 namespace dralmik {
 
@@ -38,12 +39,7 @@ LoginItemOutcome runLoginItemCommand(AppService& services, const std::string& co
 void loginItemCommand(AppService& services, const std::string& command, const std::string& plist) {
     LoginItemOutcome outcome = runLoginItemCommand(services, command, plist);
     if (outcome.failure) fail(*outcome.failure);
-    const std::string& text = outcome.standardOutput;
-    for (size_t written = 0; written < text.size();) {
-        ssize_t n = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
-        if (n <= 0) break;
-        written += static_cast<size_t>(n);
-    }
+    writeAll(STDOUT_FILENO, outcome.standardOutput);
     std::exit(outcome.exitStatus);
 }
 

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string_view>
+
+#include "platform/posix/file_io.h"
 
 namespace dralmik::gtk {
 
@@ -89,11 +92,11 @@ bool FrameStore::save(const std::string& name, const PixelFrame& p) const {
     g_key_file_set_integer(file, name.c_str(), "top", p.top);
     g_key_file_set_integer(file, name.c_str(), "width", p.width);
     g_key_file_set_integer(file, name.c_str(), "height", p.height);
-    gchar* folder = g_path_get_dirname(path_.c_str());
-    bool ok = g_mkdir_with_parents(folder, 0700) == 0;
-    g_free(folder);
-    if (ok) ok = g_key_file_save_to_file(file, path_.c_str(), nullptr);
+    gsize length = 0;
+    gchar* data = g_key_file_to_data(file, &length, nullptr);
     g_key_file_free(file);
+    const bool ok = data && posix::writeFileCreatingFolders(path_, std::string_view(data, length));
+    g_free(data);
     return ok;
 }
 

@@ -15,7 +15,7 @@
 #include "platform/gtk/web_view.h"
 #include "platform/gtk/window.h"
 #include "platform/gtk/workspace.h"
-#include "platform/gtk/xdg_autostart.h"
+#include "platform/gtk/app_service.h"
 #include "platform/posix/bundle_paths.h"
 #include "platform/posix/posix_bundle.h"
 #include "platform/posix/posix_files.h"
@@ -52,7 +52,7 @@ struct Platform::Parts {
     posix::PosixProcessInfo processInfo;
     posix::PosixBundle bundle;
     System system;
-    XdgAppService appService;
+    AppService appService;
     posix::PosixFiles files;
     Application app;
     SingleInstance singleInstance;
@@ -82,7 +82,7 @@ Platform::~Platform() = default;
 ProcessInfo& Platform::processInfo() { return parts_->processInfo; }
 Bundle& Platform::bundle() { return parts_->bundle; }
 dralmik::System& Platform::system() { return parts_->system; }
-AppService& Platform::appService() { return parts_->appService; }
+dralmik::AppService& Platform::appService() { return parts_->appService; }
 dralmik::SingleInstance& Platform::singleInstance() { return parts_->singleInstance; }
 Files& Platform::files() { return parts_->files; }
 

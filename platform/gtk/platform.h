@@ -17,7 +17,7 @@ public:
     ProcessInfo& processInfo() override;
     Bundle& bundle() override;
     dralmik::System& system() override;
-    AppService& appService() override;
+    dralmik::AppService& appService() override;
     dralmik::SingleInstance& singleInstance() override;
     Files& files() override;
 

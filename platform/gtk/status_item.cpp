@@ -5,6 +5,7 @@
 #include "platform/gtk/desktop.h"
 #include "platform/gtk/icon_renderer.h"
 #include "platform/gtk/menu.h"
+#include "platform/posix/file_io.h"
 
 namespace dralmik::gtk {
 namespace {
@@ -12,13 +13,6 @@ namespace {
 // The indicator's id names its objects on the bus: /org/ayatana/NotificationItem/dralmik_gateway
 // and .../Menu for its dbusmenu.
 constexpr const char* kIndicatorId = "dralmik-gateway";
-
-bool writeFile(const std::string& path, const std::string& bytes) {
-    gchar* folder = g_path_get_dirname(path.c_str());
-    const bool made = g_mkdir_with_parents(folder, 0700) == 0;
-    g_free(folder);
-    return made && g_file_set_contents(path.c_str(), bytes.data(), static_cast<gssize>(bytes.size()), nullptr);
-}
 
 int displayScale() {
     GdkDisplay* display = gdk_display_get_default();
@@ -55,7 +49,7 @@ void StatusItem::setImage(const Image& image) {
         options.scale = scale;
         const auto png = renderPng(image, options);
         const std::string folder = iconFolder_ + "/" + std::to_string(scale) + "x";
-        if (png && writeFile(folder + "/" + name + ".png", *png) && (chosen.empty() || scale == displayScale()))
+        if (png && posix::writeFileCreatingFolders(folder + "/" + name + ".png", *png) && (chosen.empty() || scale == displayScale()))
             chosen = folder;
     }
     if (chosen.empty()) return;

@@ -13,7 +13,8 @@ namespace dralmik::posix {
 class PosixBundle : public Bundle {
 public:
     // The identifier is read once, here; none when the property list is missing, unreadable,
-    // or has no string under CFBundleIdentifier.
+    // or has no string under CFBundleIdentifier, or that string is not a reverse-DNS name
+    // (letters, digits and '-' in parts separated by '.', no part empty).
     explicit PosixBundle(std::optional<std::string> executablePath);
 
     // The bundle of the running program, found through /proc/self/exe.
@@ -31,7 +32,8 @@ private:
     std::optional<std::string> identifier_;
 };
 
-// CFBundleIdentifier of the property list in the file at path, when it has one as a string.
+// CFBundleIdentifier of the property list in the file at path, when it has one as a string
+// that is a reverse-DNS name.
 std::optional<std::string> readBundleIdentifier(const std::string& infoPlistPath);
 
 }  // namespace dralmik::posix

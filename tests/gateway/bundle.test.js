@@ -115,7 +115,7 @@ describe('cmake --install', { skip: skip || (!BUILD || !CMAKE ? 'no build dir or
         const root = fs.mkdtempSync(path.join(os.tmpdir(), 'dralmik-install-'));
         t.after(() => fs.rmSync(root, { recursive: true, force: true }));
         const prefix = path.join(root, 'my apps $HOME "q" `x` 100% it\'s');
-        const result = spawnSync(CMAKE, ['--install', BUILD, '--prefix', prefix, '--component', 'bundle'],
+        const result = spawnSync(CMAKE, ['--install', BUILD, '--prefix', prefix],
             { encoding: 'utf8' });
         assert.equal(result.status, 0, result.stdout + result.stderr);
 

@@ -151,6 +151,18 @@ describe('failures', () => {
         assert.equal(readStateFile(ctx.home), null);
     });
 
+    test('an empty DRALMIK_HOME is refused, and nothing lands in the working directory', async (t) => {
+        const ctx = makeHome(t);
+        fs.mkdirSync(ctx.home);
+        for (const args of [['open', '--print'], ['start'], ['remote']]) {
+            const result = await run(ctx, args, { DRALMIK_HOME: '' }, { cwd: ctx.home });
+            assert.equal(result.code, 1, `${args.join(' ')}: ${result.output}`);
+            assert.equal(result.stdout, '');
+            assert.match(result.lines.at(-1), /could not start: DRALMIK_HOME is set but empty$/);
+        }
+        assert.deepEqual(fs.readdirSync(ctx.home), []);
+    });
+
     test('an unknown command or option: usage on stderr, exit 2', async (t) => {
         const ctx = makeHome(t);
         for (const args of [['bogus'], [], ['open', '--bogus'], ['start', 'extra']]) {

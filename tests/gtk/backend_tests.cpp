@@ -15,7 +15,7 @@
 #include "platform/gtk/main_queue.h"
 #include "platform/gtk/timer.h"
 #include "platform/gtk/icon_renderer.h"
-#include "platform/gtk/xdg_autostart.h"
+#include "platform/gtk/app_service.h"
 
 using namespace dralmik;
 using namespace dralmik::gtk;
@@ -120,11 +120,12 @@ class AutostartTest : public ::testing::Test {
 protected:
     void SetUp() override {
         bundle = dir.path() + "/My Apps/Dralmik LLM Gateway.app";
-        writeText(bundle + "/Contents/Library/LaunchAgents/agent.plist", agentPlist("Contents/MacOS/Dralmik LLM Gateway"));
+        writeText(bundle + "/Contents/Library/LaunchAgents/" + kLogin, agentPlist("Contents/MacOS/Dralmik LLM Gateway"));
         entry = dir.path() + "/config/autostart/com.dralmik.gateway.app.desktop";
     }
-    std::shared_ptr<AgentService> service(const std::string& plist = "agent.plist") {
-        XdgAppService apps(bundle, dir.path() + "/config/autostart", "com.dralmik.gateway.app.desktop", "Dralmik LLM Gateway");
+    static constexpr const char* kLogin = "com.dralmik.gateway.app-login.plist";
+    std::shared_ptr<dralmik::AgentService> service(const std::string& plist = kLogin) {
+        gtk::AppService apps(bundle, dir.path() + "/config/autostart", "com.dralmik.gateway.app.desktop", "Dralmik LLM Gateway");
         return apps.agentService(plist);
     }
     TempDir dir;
@@ -172,6 +173,34 @@ TEST_F(AutostartTest, MissingAgentIsNotFoundAndFailsWithADescription) {
     ASSERT_TRUE(failure);
     EXPECT_NE(failure->find("missing.plist"), std::string::npos);
     EXPECT_FALSE(g_file_test(entry.c_str(), G_FILE_TEST_EXISTS));
+}
+
+TEST_F(AutostartTest, EachAgentHasItsOwnEntryAndNamesOutsideTheAgentsFolderAreNotFound) {
+    const std::string agents = bundle + "/Contents/Library/LaunchAgents/";
+    writeText(agents + "other.plist", agentPlist("Contents/MacOS/other"));
+    EXPECT_EQ(service("other.plist")->registerService(), std::nullopt);
+    EXPECT_EQ(service("other.plist")->status(), AgentStatus::Enabled);
+    EXPECT_EQ(service()->status(), AgentStatus::NotRegistered) << "the login agent's entry is its own";
+    EXPECT_EQ(service()->registerService(), std::nullopt);
+    EXPECT_EQ(service("other.plist")->unregisterService(), std::nullopt);
+    EXPECT_EQ(service()->status(), AgentStatus::Enabled);
+
+    writeText(agents + "../escaped.plist", agentPlist("Contents/MacOS/Dralmik LLM Gateway"));
+    for (const char* name : {"../escaped.plist", "..", ".", "", "sub/agent.plist"}) {
+        auto agent = service(name);
+        EXPECT_EQ(agent->status(), AgentStatus::NotFound) << name;
+        const auto failure = agent->registerService();
+        ASSERT_TRUE(failure) << name;
+        EXPECT_NE(failure->find(std::string("\"") + name + "\""), std::string::npos) << *failure;
+        EXPECT_TRUE(agent->unregisterService()) << name;
+    }
+    GDir* folder = g_dir_open((dir.path() + "/config/autostart").c_str(), 0, nullptr);
+    ASSERT_TRUE(folder);
+    std::vector<std::string> names;
+    while (const gchar* name = g_dir_read_name(folder)) names.push_back(name);
+    g_dir_close(folder);
+    EXPECT_EQ(names, std::vector<std::string>{"com.dralmik.gateway.app.desktop"});
+    EXPECT_FALSE(g_file_test((dir.path() + "/config/escaped.desktop").c_str(), G_FILE_TEST_EXISTS));
 }
 
 TEST_F(AutostartTest, UnwritableFolderIsReported) {

@@ -82,6 +82,8 @@ TEST(BundleTest, IdentifierIsReadFromBinaryPropertyListsToo) {
     TemporaryFolder root;
     writeFile(root / "B.app/Contents/Info.plist", binaryInfoPlist("com.example.binary"));
     EXPECT_EQ(PosixBundle(root / "B.app/Contents/MacOS/prog").bundleIdentifier(), "com.example.binary");
+    writeFile(root / "C.app/Contents/Info.plist", binaryInfoPlist("com.Example-2.x9"));
+    EXPECT_EQ(PosixBundle(root / "C.app/Contents/MacOS/prog").bundleIdentifier(), "com.Example-2.x9");
 }
 
 TEST(BundleTest, NoIdentifierWithoutAUsableInfoPlist) {
@@ -98,6 +100,15 @@ TEST(BundleTest, NoIdentifierWithoutAUsableInfoPlist) {
         {"no-key", xmlInfoPlist("<key>CFBundleName</key><string>Gateway</string>")},
         {"not-a-string", xmlInfoPlist("<key>CFBundleIdentifier</key><integer>7</integer>")},
         {"not-a-dict", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>a</string></array></plist>"},
+        // Not reverse-DNS names: they would lead out of the folders named after the identifier.
+        {"escaping", xmlInfoPlist("<key>CFBundleIdentifier</key><string>../../escaped</string>")},
+        {"slash", xmlInfoPlist("<key>CFBundleIdentifier</key><string>com.example/app</string>")},
+        {"empty-id", xmlInfoPlist("<key>CFBundleIdentifier</key><string></string>")},
+        {"empty-part", xmlInfoPlist("<key>CFBundleIdentifier</key><string>com..app</string>")},
+        {"leading-dot", xmlInfoPlist("<key>CFBundleIdentifier</key><string>.com.app</string>")},
+        {"trailing-dot", xmlInfoPlist("<key>CFBundleIdentifier</key><string>com.app.</string>")},
+        {"space", xmlInfoPlist("<key>CFBundleIdentifier</key><string>com.my app</string>")},
+        {"non-ascii", xmlInfoPlist("<key>CFBundleIdentifier</key><string>com.caf\xC3\xA9</string>")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

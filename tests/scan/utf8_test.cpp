@@ -1,14 +1,15 @@
-// The chunk decoder: tails carried across reads, strict validity, what is dropped and when.
+// The chunk decoder: tails carried across reads, strict validity, what is replaced and when.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "app/gateway/scanner.h"
 #include "app/gateway/utf8.h"
 
 namespace dralmik {
 namespace {
-
-using Decoded = std::optional<std::string>;
 
 TEST(Utf8ChunkDecoder, WholeCharactersPassUnchanged) {
     Utf8ChunkDecoder decoder;
@@ -43,64 +44,102 @@ TEST(Utf8ChunkDecoder, TailIsCarriedAcrossSeveralChunks) {
     EXPECT_EQ(decoder.decode("\xAC"), "\xE2\x82\xAC");
 }
 
-TEST(Utf8ChunkDecoder, InvalidSequenceDropsTheWholeChunk) {
-    const char* const invalid[] = {
-        "\x80",              // continuation without a lead
-        "\xBF",              //
-        "\xC0\x80",          // overlong NUL
-        "\xC1\xBF",          // overlong U+007F
-        "\xE0\x80\x80",      // overlong three bytes
-        "\xE0\x9F\xBF",      //
-        "\xF0\x80\x80\x80",  // overlong four bytes
-        "\xF0\x8F\xBF\xBF",  //
-        "\xED\xA0\x80",      // surrogates
-        "\xED\xBF\xBF",      //
-        "\xF4\x90\x80\x80",  // above U+10FFFF
-        "\xF5\x80\x80\x80",  //
-        "\xFF",              //
-        "\xFE",              //
-        "\xE2\x82\x41",      // cut short by ASCII
-        "\xC2\xC2\x80",      // cut short by a lead
-        "\xF0\x9F\x98\x80\x80",  // one continuation too many
+// Each maximal subpart of an ill-formed sequence (the start of a well-formed sequence that is
+// there, else one byte) is one U+FFFD; the text around it is kept.
+TEST(Utf8ChunkDecoder, InvalidSequencesBecomeOneReplacementPerMaximalSubpart) {
+    const std::string r = "\xEF\xBF\xBD";
+    const std::pair<const char*, std::string> cases[] = {
+        {"\x80", r},                       // continuation without a lead
+        {"\xBF", r},                       //
+        {"\xC0\x80", r + r},               // overlong NUL: 0xC0 begins nothing
+        {"\xC1\xBF", r + r},               // overlong U+007F
+        {"\xE0\x80\x80", r + r + r},       // overlong three bytes
+        {"\xE0\x9F\xBF", r + r + r},       //
+        {"\xF0\x80\x80\x80", r + r + r + r},  // overlong four bytes
+        {"\xF0\x8F\xBF\xBF", r + r + r + r},  //
+        {"\xED\xA0\x80", r + r + r},       // surrogates
+        {"\xED\xBF\xBF", r + r + r},       //
+        {"\xF4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
+        {"\xF5\x80\x80\x80", r + r + r + r},  //
+        {"\xFF", r},                       //
+        {"\xFE", r},                       //
+        {"\xE2\x82\x41", r + "A"},         // cut short by ASCII: one replacement for two bytes
+        {"\xF0\x9F\x98\x41", r + "A"},     // and for three
+        {"\xC2\xC2\x80", r + "\xC2\x80"},  // cut short by a lead, which then begins a character
+        {"\xF0\x9F\x98\x80\x80", "\xF0\x9F\x98\x80" + r},  // one continuation too many
+        {"\xE9t\xE9", r + "t" + r},        // Latin-1 text
+        // The example Unicode gives for this practice.
+        {"a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d", "a" + r + r + r + "b" + r + "c" + r + r + "d"},
     };
-    for (const char* bad : invalid) {
+    for (const auto& [bad, replaced] : cases) {
         Utf8ChunkDecoder decoder;
-        EXPECT_EQ(decoder.decode(std::string("good text before ") + bad + " and after"), std::nullopt) << bad;
+        EXPECT_EQ(decoder.decode(std::string("good text before ") + bad + " and after"),
+                  "good text before " + replaced + " and after")
+            << bad;
         EXPECT_EQ(decoder.decode("next"), "next") << "after " << bad;
     }
 }
 
-TEST(Utf8ChunkDecoder, BeginningThatCanNeverCompleteIsInvalidNotATail) {
-    for (const char* bad : {"\xE0\x80", "\xE0\x9F", "\xED\xA0", "\xF0\x8F", "\xF4\x90", "\xF5", "\xC0", "\xC1"}) {
+TEST(Utf8ChunkDecoder, BeginningThatCanNeverCompleteIsReplacedNotCarried) {
+    const std::string r = "\xEF\xBF\xBD";
+    for (const char* bad : {"\xE0\x80", "\xE0\x9F", "\xED\xA0", "\xF0\x8F", "\xF4\x90"}) {
         Utf8ChunkDecoder decoder;
-        EXPECT_EQ(decoder.decode(std::string("ok") + bad), std::nullopt) << bad;
+        EXPECT_EQ(decoder.decode(std::string("ok") + bad), "ok" + r + r) << bad;
+        EXPECT_EQ(decoder.finish(), "") << bad;
+    }
+    for (const char* bad : {"\xF5", "\xC0", "\xC1"}) {
+        Utf8ChunkDecoder decoder;
+        EXPECT_EQ(decoder.decode(std::string("ok") + bad), "ok" + r) << bad;
+        EXPECT_EQ(decoder.finish(), "") << bad;
     }
 }
 
-TEST(Utf8ChunkDecoder, InvalidChunkDropsTheCarriedTail) {
+// A carried tail that the next read does not complete is one U+FFFD; the read itself is
+// decoded as it is, also when it is the one that holds the address.
+TEST(Utf8ChunkDecoder, UnfinishedTailCostsOneReplacementNotTheNextRead) {
+    const std::string r = "\xEF\xBF\xBD";
     Utf8ChunkDecoder decoder;
+    EXPECT_EQ(decoder.decode("x\xE2"), "x");
+    EXPECT_EQ(decoder.decode("A long line of text"), r + "A long line of text");
+    EXPECT_EQ(decoder.decode("a\xF0\x9F"), "a");
+    EXPECT_EQ(decoder.decode("\x98"), "");
+    EXPECT_EQ(decoder.decode("\xC3\xA9"), r + "\xC3\xA9");  // broken by a lead that begins a character
     EXPECT_EQ(decoder.decode("a\xE2\x82"), "a");
-    EXPECT_EQ(decoder.decode("b\xFF"), std::nullopt);
-    // Were the tail still there, this would complete it.
-    EXPECT_EQ(decoder.decode("\xAC"), std::nullopt);
+    EXPECT_EQ(decoder.decode("b\xFF"), r + "b" + r);
+    EXPECT_EQ(decoder.decode("\xAC"), r);  // were the tail still there, this would complete it
     EXPECT_EQ(decoder.decode("c"), "c");
 }
 
-TEST(Utf8ChunkDecoder, TailThatTheNextChunkBreaksDropsBoth) {
-    Utf8ChunkDecoder decoder;
-    EXPECT_EQ(decoder.decode("\xE2"), "");
-    EXPECT_EQ(decoder.decode("A long line of text"), std::nullopt);
-    EXPECT_EQ(decoder.decode("B"), "B");
-}
-
-TEST(Utf8ChunkDecoder, FinishDropsAnIncompleteTail) {
+TEST(Utf8ChunkDecoder, FinishReplacesAnIncompleteTail) {
     Utf8ChunkDecoder decoder;
     EXPECT_EQ(decoder.decode("last words\xF0\x9F\x98"), "last words");
-    decoder.finish();
-    EXPECT_EQ(decoder.decode("\x80"), std::nullopt);
+    EXPECT_EQ(decoder.finish(), "\xEF\xBF\xBD");
+    EXPECT_EQ(decoder.decode("\x80"), "\xEF\xBF\xBD");
     EXPECT_EQ(decoder.decode("fresh"), "fresh");
-    decoder.finish();
+    EXPECT_EQ(decoder.finish(), "");
     EXPECT_EQ(decoder.decode("\xC3\xA9"), "\xC3\xA9");
+}
+
+// The read path as the application runs it: a bad byte in the read with the address, or an
+// unfinished character before it, still lets the scanner find the address.
+TEST(Utf8ChunkDecoder, AddressIsFoundDespiteBadBytesAroundIt) {
+    const std::vector<std::vector<std::string>> runs = {
+        {"opened caf\xE9.log\nhttp://localhost:8080/\n"},
+        {"x\xE2", "\nhttp://localhost:8080/\n"},  // the tail is on the line the next read goes on
+        {"log \xF0\x9F", "\x98\n", "http://localhost:8080/\n"},
+    };
+    for (const auto& reads : runs) {
+        Utf8ChunkDecoder decoder;
+        OutputScanner scanner;
+        std::string output;
+        std::optional<Url> url;
+        for (const std::string& read : reads) {
+            output += decoder.decode(read);
+            url = scanner.scan(output);
+        }
+        ASSERT_TRUE(url) << reads.front();
+        EXPECT_EQ(url->string(), "http://localhost:8080/");
+    }
 }
 
 }  // namespace

@@ -49,10 +49,20 @@ TEST_F(Gateway, ACharacterSplitAcrossReadsIsNotLost) {
     const std::string line = "caf\xC3\xA9 ready\n";  // "café ready"
     platform.task().write(line.substr(0, 4));
     platform.task().write(line.substr(4));
-    platform.task().write("\xFF\xFE broken\n");  // not UTF-8: dropped
     platform.task().exit(1);
     EXPECT_TRUE(showsStatusPage(kCouldNotStart));
     EXPECT_EQ(statusDetail(), "caf\xC3\xA9 ready");
+}
+
+// Neither a character the next read leaves unfinished nor a Latin-1 byte in the read costs
+// the address that read holds.
+TEST_F(Gateway, BadBytesCostCharactersNotTheAddress) {
+    launch();
+    const size_t before = platform.webView().loads.size();
+    platform.task().write("x\xE2");
+    platform.task().write("caf\xE9.log opened\nhttp://localhost:9999/\n");
+    ASSERT_EQ(platform.webView().loads.size(), before + 1);
+    EXPECT_EQ(platform.webView().loads.back(), "http://localhost:9999/");
 }
 
 TEST_F(Gateway, AnEarlyExitShowsTheLastLineAsWrittenWithARetryLink) {

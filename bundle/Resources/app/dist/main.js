@@ -686,11 +686,20 @@ async function open(args) {
 
 // ---------------------------------------------------------------------------------------------
 
+// An empty DRALMIK_HOME would resolve to the working directory, which would then get the state
+// file and logs/: refused before anything is written.
+function homeIsUsable() {
+    if (process.env.DRALMIK_HOME !== '') return true;
+    console.error('Dralmik Gateway could not start: DRALMIK_HOME is set but empty');
+    process.exitCode = 1;
+    return false;
+}
+
 function main(argv) {
     const [command, ...rest] = argv;
-    if (command === 'open' && rest.every((a) => a === '--print')) return open(rest);
+    if (command === 'open' && rest.every((a) => a === '--print')) return homeIsUsable() ? open(rest) : undefined;
     if ((command === 'start' || command === 'remote') && rest.length === 0) {
-        return serve(command === 'remote' ? 'remote' : 'local');
+        return homeIsUsable() ? serve(command === 'remote' ? 'remote' : 'local') : undefined;
     }
     if (command === 'help' || command === '--help' || command === '-h') {
         console.log(USAGE);

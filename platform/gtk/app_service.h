@@ -35,9 +35,15 @@ std::string quoteExecArgument(const std::string& argument);
 // GKeyFile applies when it writes the value).
 std::string execLine(const std::vector<std::string>& arguments);
 
-class XdgAgentService : public AgentService {
+// The file name of the autostart entry for the agent plistName, given the login agent's entry
+// name "<id>.desktop": the login agent "<id>-login.plist" has that entry, and any other agent N
+// has "<id>.N.desktop". One agent, one entry; and every entry carries the application's
+// identifier, so no agent's entry can take the name of another application's.
+std::string autostartEntryName(const std::string& plistName, const std::string& loginEntryName);
+
+class AgentService final : public dralmik::AgentService {
 public:
-    XdgAgentService(std::string plistPath, std::string bundlePath, std::string entryPath, std::string displayName);
+    AgentService(std::string plistPath, std::string bundlePath, std::string entryPath, std::string displayName);
 
     AgentStatus status() override;
     std::optional<std::string> registerService() override;
@@ -53,12 +59,14 @@ private:
     std::string displayName_;
 };
 
-class XdgAppService : public AppService {
+class AppService final : public dralmik::AppService {
 public:
     // autostartFolder is usually $XDG_CONFIG_HOME/autostart; entryName the file name of the
-    // desktop entry written there.
-    XdgAppService(std::string bundlePath, std::string autostartFolder, std::string entryName, std::string displayName);
-    std::shared_ptr<AgentService> agentService(const std::string& plistName) override;
+    // login agent's desktop entry there, "<id>.desktop" (see autostartEntryName for the others).
+    AppService(std::string bundlePath, std::string autostartFolder, std::string entryName, std::string displayName);
+    // A name that is empty, "." or "..", or holds a '/', names no agent of the bundle: status
+    // notFound, and registering or unregistering fails with a message that says so.
+    std::shared_ptr<dralmik::AgentService> agentService(const std::string& plistName) override;
 
 private:
     std::string bundlePath_;

@@ -1,82 +1,41 @@
-#include "platform/gtk/xdg_autostart.h"
+#include "platform/gtk/app_service.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <plist/plist.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "platform/posix/file_io.h"
+#include "platform/posix/property_list.h"
 
 namespace dralmik::gtk {
 namespace {
 
 constexpr const char* kGroup = "Desktop Entry";
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
-}
-
-std::optional<std::string> stringValue(plist_t node) {
-    if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
-    if (!value) return std::nullopt;
-    std::string result(value);
-    free(value);  // libplist hands out malloc()ed strings
-    return result;
-}
-
 std::string resolve(const std::string& path, const std::string& bundlePath) {
     if (!path.empty() && path.front() == '/') return path;
     return bundlePath + "/" + path;
 }
 
-std::string errorText(GError* error) {
-    std::string text = error ? error->message : "unknown error";
-    if (error) g_error_free(error);
-    return text;
-}
-
 }  // namespace
 
 std::optional<AgentProgram> readAgentProgram(const std::string& plistPath, const std::string& bundlePath) {
-    const auto bytes = readWholeFile(plistPath);
-    if (!bytes || bytes->empty() || bytes->size() > 1u << 20) return std::nullopt;
-    plist_t root = nullptr;
-    plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &root);
-    if (!root) return std::nullopt;
-
+    const auto list = posix::readPropertyList(plistPath);
+    if (!list) return std::nullopt;
     AgentProgram program;
-    if (plist_get_node_type(root) == PLIST_DICT) {
-        plist_t args = plist_dict_get_item(root, "ProgramArguments");
-        if (args && plist_get_node_type(args) == PLIST_ARRAY) {
-            for (uint32_t i = 0; i < plist_array_get_size(args); ++i) {
-                if (auto arg = stringValue(plist_array_get_item(args, i))) program.arguments.push_back(*arg);
-            }
-        }
-        // BundleProgram names the executable; ProgramArguments then gives argv, whose first
-        // element is only the program's name.
-        if (auto bundleProgram = stringValue(plist_dict_get_item(root, "BundleProgram"))) {
-            if (program.arguments.empty())
-                program.arguments.push_back(*bundleProgram);
-            else
-                program.arguments.front() = *bundleProgram;
-        } else if (auto programKey = stringValue(plist_dict_get_item(root, "Program"))) {
-            if (program.arguments.empty())
-                program.arguments.push_back(*programKey);
-            else
-                program.arguments.front() = *programKey;
-        }
+    program.arguments = list->stringArray("ProgramArguments");
+    // BundleProgram names the executable; ProgramArguments then gives argv, whose first
+    // element is only the program's name.
+    auto executable = list->string("BundleProgram");
+    if (!executable) executable = list->string("Program");
+    if (executable) {
+        if (program.arguments.empty())
+            program.arguments.push_back(*executable);
+        else
+            program.arguments.front() = *executable;
     }
-    plist_free(root);
     if (program.arguments.empty() || program.arguments.front().empty()) return std::nullopt;
     program.arguments.front() = resolve(program.arguments.front(), bundlePath);
     return program;
@@ -108,12 +67,12 @@ std::string execLine(const std::vector<std::string>& arguments) {
     return line;
 }
 
-XdgAgentService::XdgAgentService(std::string plistPath, std::string bundlePath, std::string entryPath,
+AgentService::AgentService(std::string plistPath, std::string bundlePath, std::string entryPath,
                                  std::string displayName)
     : plistPath_(std::move(plistPath)), bundlePath_(std::move(bundlePath)), entryPath_(std::move(entryPath)),
       displayName_(std::move(displayName)) {}
 
-XdgAgentService::Entry XdgAgentService::readEntry(const std::string& expectedExec) const {
+AgentService::Entry AgentService::readEntry(const std::string& expectedExec) const {
     GKeyFile* file = g_key_file_new();
     if (!g_key_file_load_from_file(file, entryPath_.c_str(), G_KEY_FILE_NONE, nullptr)) {
         g_key_file_free(file);
@@ -142,7 +101,7 @@ XdgAgentService::Entry XdgAgentService::readEntry(const std::string& expectedExe
     return entry;
 }
 
-AgentStatus XdgAgentService::status() {
+AgentStatus AgentService::status() {
     const auto program = readAgentProgram(plistPath_, bundlePath_);
     if (!program) return AgentStatus::NotFound;
     switch (readEntry(execLine(program->arguments))) {
@@ -154,7 +113,7 @@ AgentStatus XdgAgentService::status() {
     return AgentStatus::NotRegistered;
 }
 
-std::optional<std::string> XdgAgentService::registerService() {
+std::optional<std::string> AgentService::registerService() {
     const auto program = readAgentProgram(plistPath_, bundlePath_);
     if (!program) return "No launch agent with a program at " + plistPath_;
     const std::string exec = execLine(program->arguments);
@@ -172,21 +131,14 @@ std::optional<std::string> XdgAgentService::registerService() {
     gchar* data = g_key_file_to_data(file, &length, nullptr);
     g_key_file_free(file);
 
-    gchar* folder = g_path_get_dirname(entryPath_.c_str());
-    std::optional<std::string> failure;
-    if (g_mkdir_with_parents(folder, 0700) != 0) {
-        failure = std::string("Cannot create ") + folder + ": " + std::strerror(errno);
-    } else {
-        GError* error = nullptr;
-        if (!g_file_set_contents(entryPath_.c_str(), data, static_cast<gssize>(length), &error))
-            failure = errorText(error);
-    }
-    g_free(folder);
+    std::string failure;
+    const bool written = posix::writeFileCreatingFolders(entryPath_, std::string_view(data, length), &failure);
     g_free(data);
-    return failure;
+    if (!written) return failure;
+    return std::nullopt;
 }
 
-std::optional<std::string> XdgAgentService::unregisterService() {
+std::optional<std::string> AgentService::unregisterService() {
     if (!readAgentProgram(plistPath_, bundlePath_)) return "No launch agent with a program at " + plistPath_;
     // A user's own switched-off entry stays: removing it would let the next launch register
     // the agent afresh, undoing the user's choice.
@@ -197,14 +149,46 @@ std::optional<std::string> XdgAgentService::unregisterService() {
     return std::nullopt;
 }
 
-XdgAppService::XdgAppService(std::string bundlePath, std::string autostartFolder, std::string entryName,
+namespace {
+
+// What an agent the bundle cannot have (a name that would lead out of its agents folder) says.
+class UnknownAgentService : public dralmik::AgentService {
+public:
+    explicit UnknownAgentService(std::string name) : name_(std::move(name)) {}
+    AgentStatus status() override { return AgentStatus::NotFound; }
+    std::optional<std::string> registerService() override { return failure(); }
+    std::optional<std::string> unregisterService() override { return failure(); }
+
+private:
+    std::string failure() const { return "\"" + name_ + "\" is not the name of a launch agent in the bundle"; }
+    std::string name_;
+};
+
+bool isAgentName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
+std::string autostartEntryName(const std::string& plistName, const std::string& loginEntryName) {
+    const std::string suffix = ".desktop";
+    std::string stem = loginEntryName;
+    if (stem.size() > suffix.size() && stem.ends_with(suffix)) stem.resize(stem.size() - suffix.size());
+    if (plistName == stem + "-login.plist") return loginEntryName;
+    return stem + "." + plistName + suffix;
+}
+
+AppService::AppService(std::string bundlePath, std::string autostartFolder, std::string entryName,
                              std::string displayName)
     : bundlePath_(std::move(bundlePath)), autostartFolder_(std::move(autostartFolder)),
       entryName_(std::move(entryName)), displayName_(std::move(displayName)) {}
 
-std::shared_ptr<AgentService> XdgAppService::agentService(const std::string& plistName) {
-    return std::make_shared<XdgAgentService>(bundlePath_ + "/Contents/Library/LaunchAgents/" + plistName, bundlePath_,
-                                             autostartFolder_ + "/" + entryName_, displayName_);
+std::shared_ptr<dralmik::AgentService> AppService::agentService(const std::string& plistName) {
+    if (!isAgentName(plistName)) return std::make_shared<UnknownAgentService>(plistName);
+    return std::make_shared<AgentService>(bundlePath_ + "/Contents/Library/LaunchAgents/" + plistName, bundlePath_,
+                                             autostartFolder_ + "/" + autostartEntryName(plistName, entryName_),
+                                             displayName_);
 }
 
 }  // namespace dralmik::gtk
