@@ -181,8 +181,11 @@ GtkWidget* WebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, gpo
 
 gboolean WebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError* error, gpointer data) {
     auto* self = static_cast<WebView*>(data);
-    // A failure once the page had begun to arrive leaves the view as it was.
-    if (event != WEBKIT_LOAD_STARTED) return TRUE;
+    // A failure once the page had begun to arrive leaves the view as it was. A redirect that
+    // the policy refused is reported once the engine has committed an empty document: nothing
+    // of the page arrived there either.
+    const bool policy = error && error->domain == WEBKIT_POLICY_ERROR;
+    if (event != WEBKIT_LOAD_STARTED && !policy) return TRUE;
     self->stopTimeout();
     LoadFailure failure;
     failure.localizedDescription = error ? error->message : "";

@@ -13,6 +13,7 @@
 //                    a type no view shows; after 6 s it makes JSON.stringify return 20 MB
 //   silent           announce the address, then never answer the page's request
 //   redirect         like serve, but the page goes once to /passwd, which redirects to file:
+//   dataredirect     like serve, but the page goes once to /data, which redirects to data:
 'use strict';
 
 const fs = require('fs');
@@ -47,7 +48,10 @@ setTimeout(function () {
     fetch('/big');
 }, 6000);`;
 const redirectScript = `
-if (!sessionStorage.getItem('went')) { sessionStorage.setItem('went', '1'); setTimeout(function () { location.href = '/passwd'; }, 500); }`;
+if (!sessionStorage.getItem('went')) {
+    sessionStorage.setItem('went', '1');
+    setTimeout(function () { location.href = '${mode === 'redirect' ? '/passwd' : '/data'}'; }, 1000);
+}`;
 
 const page = `<!doctype html>
 <html><head><meta charset="utf-8"><title>Test gateway</title>
@@ -68,7 +72,7 @@ onClick('stop', function () {
     fetch('/stop').then(function () { window.location.href = 'dralmik://quit'; });
 });
 ${mode === 'link' ? "setTimeout(function () { document.getElementById('external').click(); fetch('/clicked'); }, 300);" : ''}
-${mode === 'frames' ? frames : ''}${hostile ? hostileScript : ''}${mode === 'redirect' ? redirectScript : ''}
+${mode === 'frames' ? frames : ''}${hostile ? hostileScript : ''}${mode.endsWith('redirect') ? redirectScript : ''}
 </script>
 </body></html>`;
 
@@ -84,8 +88,8 @@ const server = http.createServer((req, res) => {
         res.end(page);
         return;
     }
-    if (req.url === '/passwd') {
-        res.writeHead(302, { Location: 'file:///etc/passwd' });
+    if (req.url === '/passwd' || req.url === '/data') {
+        res.writeHead(302, { Location: req.url === '/data' ? 'data:text/html,<p>elsewhere</p>' : 'file:///etc/passwd' });
         res.end();
         return;
     }
