@@ -16,8 +16,12 @@ wait_until 10 window_visible && pass "open item maps the window" || fail "window
 sleep 1
 [ "$(grep -c '^request / ' "$E2E_LOG")" -eq 1 ] && pass "page was already loaded" || fail "page loaded again"
 
-# Closing the window (the window manager's close) hides it; the tray item shows it again.
+# Closing the window as the user does (the Window menu's Close shortcut) hides it; the tray
+# item shows it again.
 wid=$(xdotool search --onlyvisible --name "^$APP_NAME\$" | head -n1)
-xdotool windowclose "$wid" 2>/dev/null || true
+xdotool windowfocus --sync "$wid" key ctrl+w
+wait_until 5 sh -c "! xdotool search --onlyvisible --name '^$APP_NAME\$'" && pass "Ctrl+W hides the window" || fail "still mapped after Ctrl+W"
 alive "$APP_PID" && pass "application outlives a close" || fail "application ended on close"
+menu_click 'Open Dralmik LLM Gateway' || fail "could not click the open item"
+wait_until 10 window_visible && pass "the tray shows it again" || fail "window not shown again"
 finish

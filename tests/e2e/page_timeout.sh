@@ -1,0 +1,24 @@
+# A gateway that accepts the page's connection and never answers: after 60 seconds the load
+# gives up and the window shows the "not responding" page with its "Try again" button.
+. "$(dirname "$0")/lib.sh"
+
+export E2E_LOG="$WORK/gateway.log" E2E_GATEWAY=silent
+B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
+start_app "$B"
+
+wait_until 20 grep -q '^request / ' "$E2E_LOG" || fail "the page was never requested"
+asked=$(date +%s)
+offers_try_again() {
+    import -window root "$WORK/shot.png" 2>/dev/null
+    blue=$(convert "$WORK/shot.png" -fill black +opaque '#3b82f6' -fill white -opaque '#3b82f6' -format '%[fx:mean*w*h]' info:)
+    awk "BEGIN { exit !($blue > 500) }"
+}
+sleep 50
+offers_try_again && fail "gave up before the time limit"
+if wait_until 20 offers_try_again; then
+    pass "gave up after $(( $(date +%s) - asked )) s with the status page"
+else
+    fail "still waiting after $(( $(date +%s) - asked )) s"
+fi
+wait_until 5 grep -q '^aborted /' "$E2E_LOG" && pass "the request was dropped" || fail "the request is still open"
+finish
