@@ -5,16 +5,7 @@
 # application stops every gateway child it started.
 . "$(dirname "$0")/lib.sh"
 
-mkdir -p "$XDG_DATA_HOME/applications"
-cat > "$XDG_DATA_HOME/applications/e2e-browser.desktop" <<ENTRY
-[Desktop Entry]
-Type=Application
-Name=Recording browser
-Exec=sh -c 'printf "%%s\\\\n" "\$1" >> "$WORK/opened"' sh %u
-MimeType=x-scheme-handler/https;x-scheme-handler/http;
-NoDisplay=true
-ENTRY
-printf '[Default Applications]\nx-scheme-handler/https=e2e-browser.desktop\n' > "$XDG_CONFIG_HOME/mimeapps.list"
+record_browser
 
 export E2E_LOG="$WORK/gateway.log" E2E_GATEWAY=hostile
 B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")

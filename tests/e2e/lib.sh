@@ -126,3 +126,25 @@ autostart_entry() { echo "$XDG_CONFIG_HOME/autostart/com.dralmik.gateway.app.des
 screenshot() {
     import -window root "$1" 2>/dev/null && identify -format '%[fx:standard_deviation]' "$1"
 }
+
+# Makes a private default browser that appends each address it is given to $WORK/opened.
+record_browser() {
+    mkdir -p "$XDG_DATA_HOME/applications"
+    cat > "$XDG_DATA_HOME/applications/e2e-browser.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Recording browser
+Exec=sh -c 'printf "%%s\\\\n" "\$1" >> "$WORK/opened"' sh %u
+MimeType=x-scheme-handler/https;x-scheme-handler/http;
+NoDisplay=true
+ENTRY
+    printf '[Default Applications]\nx-scheme-handler/https=e2e-browser.desktop\nx-scheme-handler/http=e2e-browser.desktop\n' \
+        > "$XDG_CONFIG_HOME/mimeapps.list"
+}
+
+# The window shows the status page's "Try again" button (#3b82f6, the only blue it has).
+offers_try_again() {
+    import -window root "$WORK/shot.png" 2>/dev/null
+    blue=$(convert "$WORK/shot.png" -fill black +opaque '#3b82f6' -fill white -opaque '#3b82f6' -format '%[fx:mean*w*h]' info:)
+    awk "BEGIN { exit !($blue > 500) }"
+}

@@ -34,11 +34,6 @@ after=$(pages)
 kill -KILL $(web_process)
 sleep 3
 [ "$(pages)" -eq "$after" ] && pass "no second reload" || fail "reloaded again"
-offers_try_again() {
-    import -window root "$WORK/shot.png" 2>/dev/null
-    blue=$(convert "$WORK/shot.png" -fill black +opaque '#3b82f6' -fill white -opaque '#3b82f6' -format '%[fx:mean*w*h]' info:)
-    awk "BEGIN { exit !($blue > 500) }"
-}
 offers_try_again && pass "the status page offers Try again" || fail "no Try again button"
 menu_has 'Dralmik LLM Gateway|true|false' && pass "tray tells the page has no state" || fail "tray: $(state_line)"
 alive "$APP_PID" || fail "application ended"
