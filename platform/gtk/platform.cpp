@@ -47,7 +47,8 @@ struct Platform::Parts {
         : processInfo(argc, argv), bundle(posix::currentExecutablePath()),
           appService(bundle.bundlePath(), std::string(g_get_user_config_dir()) + "/autostart",
                      bundle.bundleIdentifier().value_or("dralmik-gateway") + ".desktop", displayName(bundle)),
-          singleInstance(app), launcher(mainQueue), statusBar(ownFolder(g_get_user_runtime_dir(), bundle) + "/icons") {}
+          singleInstance(app), launcher(mainQueue), statusBar({ownFolder(g_get_user_runtime_dir(), bundle) + "/icons", bundle.resourcePath() + "/icons",
+                     bundle.bundleIdentifier().value_or("dralmik-gateway")}) {}
 
     posix::PosixProcessInfo processInfo;
     posix::PosixBundle bundle;

@@ -12,6 +12,8 @@ namespace {
 // The indicator's id names its objects on the bus: /org/ayatana/NotificationItem/dralmik_gateway
 // and .../Menu for its dbusmenu.
 constexpr const char* kIndicatorId = "dralmik-gateway";
+// Tray icons are square: 22 points, the size panels ask for most.
+constexpr double kIconPoints = 22;
 
 bool writeFile(const std::string& path, const std::string& bytes) {
     gchar* folder = g_path_get_dirname(path.c_str());
@@ -29,7 +31,8 @@ int displayScale() {
 
 }  // namespace
 
-StatusItem::StatusItem(std::string id, std::string iconFolder) : id_(std::move(id)), iconFolder_(std::move(iconFolder)) {
+StatusItem::StatusItem(std::string id, const StatusIcons& icons)
+    : id_(std::move(id)), iconFolder_(icons.folder), bundleIcons_(icons.bundleIcons), iconName_(icons.name) {
     indicator_ = app_indicator_new(id_.c_str(), "", APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
     app_indicator_set_title(indicator_, desktop().applicationName.c_str());
     // An indicator without a menu is not exported at all: give it an empty one until the
@@ -46,20 +49,40 @@ StatusItem::~StatusItem() {
 }
 
 void StatusItem::setImage(const Image& image) {
-    // The tray takes icons as files: the drawing is rendered at 1x and 2x, and the host is
-    // given the folder that matches the display's scale.
-    const std::string name = id_ + "-status";
-    std::string chosen;
+    // The tray takes icons by name from the item's icon theme folder:
+    //   hicolor/symbolic/apps/<name>-symbolic.svg   the bundle's symbolic icon, the name given to
+    //                                               hosts: those on GTK recolour it to suit the panel
+    //   hicolor/22x22/apps/<name>.png, 22x22@2/...  the drawing, square, at 1x and 2x: what a host
+    //                                               that wants pixels finds for the same name
+    //   <name>-symbolic.png                         the drawing at the display's scale, for hosts
+    //                                               that open <folder>/<icon name>.png
+    // The drawing is white with a dark outline, so that it reads on light and dark panels alike.
+    const std::string theme = iconFolder_ + "/" + id_;
+    gchar* symbolic = nullptr;
+    gsize length = 0;
+    const bool haveSymbolic =
+        g_file_get_contents((bundleIcons_ + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg").c_str(), &symbolic,
+                            &length, nullptr) &&
+        writeFile(theme + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg", std::string(symbolic, length));
+    g_free(symbolic);
+    const std::string name = haveSymbolic ? iconName_ + "-symbolic" : iconName_;
+
+    bool written = false;
     for (int scale : {1, 2}) {
         RenderOptions options;
         options.scale = scale;
+        options.canvas = {kIconPoints, kIconPoints};
+        options.templateTint = {1, 1, 1, 1};
+        options.templateHalo = {0.1, 0.1, 0.1, 0.9};
+        options.haloWidth = 1;
         const auto png = renderPng(image, options);
-        const std::string folder = iconFolder_ + "/" + std::to_string(scale) + "x";
-        if (png && writeFile(folder + "/" + name + ".png", *png) && (chosen.empty() || scale == displayScale()))
-            chosen = folder;
+        if (!png) continue;
+        const std::string folder = scale == 1 ? "/hicolor/22x22/apps/" : "/hicolor/22x22@2/apps/";
+        written = writeFile(theme + folder + iconName_ + ".png", *png) || written;
+        if (scale == std::min(2, displayScale())) writeFile(theme + "/" + name + ".png", *png);
     }
-    if (chosen.empty()) return;
-    app_indicator_set_icon_theme_path(indicator_, chosen.c_str());
+    if (!written && !haveSymbolic) return;
+    app_indicator_set_icon_theme_path(indicator_, theme.c_str());
     app_indicator_set_icon_full(indicator_, name.c_str(), desktop().applicationName.c_str());
 }
 
@@ -85,7 +108,7 @@ std::shared_ptr<dralmik::StatusItem> StatusBar::makeStatusItem() {
     // Further items get ids of their own.
     std::string id = kIndicatorId;
     if (made_++) id += "-" + std::to_string(made_);
-    return std::make_shared<StatusItem>(id, iconFolder_);
+    return std::make_shared<StatusItem>(id, icons_);
 }
 
 }  // namespace dralmik::gtk

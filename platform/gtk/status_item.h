@@ -12,9 +12,16 @@ namespace dralmik::gtk {
 
 class Menu;
 
+// Where the items' icons come from and go.
+struct StatusIcons {
+    std::string folder;       // written at run time: one icon theme folder per item
+    std::string bundleIcons;  // the bundle's icon theme folder, with the symbolic icon
+    std::string name;         // the icon's name there, without "-symbolic"
+};
+
 class StatusItem final : public dralmik::StatusItem {
 public:
-    StatusItem(std::string id, std::string iconFolder);
+    StatusItem(std::string id, const StatusIcons& icons);
     ~StatusItem() override;
 
     void setImage(const Image& image) override;
@@ -25,6 +32,8 @@ public:
 private:
     std::string id_;
     std::string iconFolder_;
+    std::string bundleIcons_;
+    std::string iconName_;
     AppIndicator* indicator_;
     GtkWidget* placeholder_;
     std::shared_ptr<Menu> menu_;
@@ -32,11 +41,11 @@ private:
 
 class StatusBar final : public dralmik::StatusBar {
 public:
-    explicit StatusBar(std::string iconFolder) : iconFolder_(std::move(iconFolder)) {}
+    explicit StatusBar(StatusIcons icons) : icons_(std::move(icons)) {}
     std::shared_ptr<dralmik::StatusItem> makeStatusItem() override;
 
 private:
-    std::string iconFolder_;
+    StatusIcons icons_;
     int made_ = 0;
 };
 
