@@ -1,6 +1,10 @@
 #include "platform/gtk/status_item.h"
 
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+
 #include <algorithm>
+#include <map>
 
 #include "platform/gtk/desktop.h"
 #include "platform/gtk/icon_renderer.h"
@@ -29,6 +33,21 @@ int displayScale() {
     return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
 }
 
+// The items by object path, for the activations that the bus thread hands to the main loop.
+std::map<std::string, StatusItem*>& itemsByPath() {
+    static std::map<std::string, StatusItem*> items;
+    return items;
+}
+
+// Whether an XEmbed tray manager runs on the X display (on Wayland there is none).
+bool trayManagerRuns() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
+    Display* x = GDK_DISPLAY_XDISPLAY(display);
+    const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x));
+    return XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None;
+}
+
 }  // namespace
 
 StatusItem::StatusItem(std::string id, const StatusIcons& icons)
@@ -41,9 +60,24 @@ StatusItem::StatusItem(std::string id, const StatusIcons& icons)
     g_object_ref_sink(placeholder_);
     app_indicator_set_menu(indicator_, GTK_MENU(placeholder_));
     app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_ACTIVE);
+
+    // The library's object path for the id; the bus connection is the same shared one.
+    path_ = "/org/ayatana/NotificationItem/" + id_;
+    std::replace(path_.begin(), path_.end(), '-', '_');
+    itemsByPath()[path_] = this;
+    bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus_) {
+        filter_ = g_dbus_connection_add_filter(bus_, filter, g_strdup(path_.c_str()), g_free);
+        watch_ = g_bus_watch_name_on_connection(bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                                nullptr, onWatcherVanished, this, nullptr);
+    }
 }
 
 StatusItem::~StatusItem() {
+    itemsByPath().erase(path_);
+    if (watch_) g_bus_unwatch_name(watch_);
+    if (filter_) g_dbus_connection_remove_filter(bus_, filter_);
+    if (bus_) g_object_unref(bus_);
     g_object_unref(indicator_);
     g_object_unref(placeholder_);
 }
@@ -102,6 +136,42 @@ void StatusItem::setMenu(std::shared_ptr<dralmik::Menu> menu) {
                          }),
                          menu_.get());
     }
+}
+
+// On the bus's own thread: takes the item's Activate and SecondaryActivate calls, which the
+// library would refuse, to the main loop.
+GDBusMessage* StatusItem::filter(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer path) {
+    if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL) return message;
+    const char* member = g_dbus_message_get_member(message);
+    if (g_strcmp0(g_dbus_message_get_path(message), static_cast<const char*>(path)) != 0 ||
+        g_strcmp0(g_dbus_message_get_interface(message), "org.kde.StatusNotifierItem") != 0 ||
+        (g_strcmp0(member, "Activate") != 0 && g_strcmp0(member, "SecondaryActivate") != 0))
+        return message;
+    g_idle_add(
+        +[](gpointer call) -> gboolean {
+            auto* message = static_cast<GDBusMessage*>(call);
+            auto found = itemsByPath().find(g_dbus_message_get_path(message));
+            if (found != itemsByPath().end()) found->second->activated(message);
+            g_object_unref(message);
+            return G_SOURCE_REMOVE;
+        },
+        message);  // the filter's reference goes with it
+    return nullptr;
+}
+
+void StatusItem::activated(GDBusMessage* call) {
+    GDBusMessage* reply = g_dbus_message_new_method_reply(call);
+    g_dbus_connection_send_message(bus_, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr, nullptr);
+    g_object_unref(reply);
+    if (auto delegate = delegate_.lock()) delegate->statusItemWasActivated();
+}
+
+// Also called at the start when no watcher runs. Without one the library shows the item in an
+// XEmbed tray, if a tray manager runs; when a watcher comes later, the library registers there.
+void StatusItem::onWatcherVanished(GDBusConnection*, const gchar*, gpointer data) {
+    auto* self = static_cast<StatusItem*>(data);
+    if (trayManagerRuns()) return;
+    if (auto delegate = self->delegate_.lock()) delegate->statusItemCannotBeShown();
 }
 
 std::shared_ptr<dralmik::StatusItem> StatusBar::makeStatusItem() {
