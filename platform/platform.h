@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/main_queue.h"
 #include "platform/menu.h"
+#include "platform/notifications.h"
 #include "platform/process_info.h"
 #include "platform/single_instance.h"
 #include "platform/status_item.h"
@@ -38,6 +39,7 @@ public:
     virtual Application& application() = 0;
     virtual MenuFactory& menus() = 0;
     virtual StatusBar& statusBar() = 0;
+    virtual Notifications& notifications() = 0;
     virtual TimerScheduler& timers() = 0;
     virtual Alerts& alerts() = 0;
     virtual Workspace& workspace() = 0;

@@ -1,7 +1,9 @@
 #pragma once
 // The item in the system's status area (menu bar, tray). The core relies on: the item lasts
 // while the process runs; a click on it opens its menu; setImage() shows the drawn icon, which
-// as a template image is recoloured to suit the bar; the tooltip names the item.
+// as a template image is recoloured to suit the bar; the tooltip names the item. The delegate
+// hears of a click that the bar turned into activating the item instead of opening its menu,
+// and that no status area can show the item (it shows as soon as one appears).
 #include <memory>
 #include <string>
 
@@ -10,9 +12,17 @@
 
 namespace dralmik {
 
+class StatusItemDelegate {
+public:
+    virtual ~StatusItemDelegate() = default;
+    virtual void statusItemWasActivated() = 0;
+    virtual void statusItemCannotBeShown() = 0;
+};
+
 class StatusItem {
 public:
     virtual ~StatusItem() = default;
+    virtual void setDelegate(std::weak_ptr<StatusItemDelegate> delegate) = 0;
     virtual void setImage(const Image& image) = 0;
     virtual void setToolTip(const std::string& toolTip) = 0;
     virtual void setMenu(std::shared_ptr<Menu> menu) = 0;

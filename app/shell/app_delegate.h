@@ -16,6 +16,7 @@ class AppDelegate : public ApplicationDelegate,
                     public WindowDelegate,
                     public MenuDelegate,
                     public WebViewDelegate,
+                    public StatusItemDelegate,
                     public std::enable_shared_from_this<AppDelegate> {
 public:
     explicit AppDelegate(Platform& platform);
@@ -37,6 +38,8 @@ public:
 
     // Status menu (app/statusbar/).
     void menuWillOpen() override;
+    void statusItemWasActivated() override;
+    void statusItemCannotBeShown() override;
     // The actions of the menu items (app/statusbar/commands.cpp, showWindow here).
     void showWindow();
     void disconnect();
@@ -67,6 +70,7 @@ private:
     std::shared_ptr<MenuItem> disconnectItem;
     std::shared_ptr<MenuItem> stopItem;
     std::shared_ptr<Timer> stateTimer;
+    bool hiddenStartNoticed_ = false;
     const std::string resources;
     const bool startedAtLogin;
 

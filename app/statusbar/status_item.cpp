@@ -15,6 +15,7 @@ void AppDelegate::buildStatusItem() {
     statusItem = platform_.statusBar().makeStatusItem();
     statusItem->setImage(menuBarImage());
     statusItem->setToolTip("Dralmik LLM Gateway");
+    statusItem->setDelegate(weak_from_this());
 
     auto menu = menus.makeMenu("");
     stateLine->setEnabled(false);
@@ -42,6 +43,19 @@ void AppDelegate::buildStatusItem() {
     stateTimer = platform_.timers().scheduledTimer(kStateTimerInterval, true, [weakSelf] {
         if (auto self = weakSelf.lock()) self->refreshMenu();
     });
+}
+
+// A bar that activates the item rather than opening its menu gets the menu's first command.
+void AppDelegate::statusItemWasActivated() { showWindow(); }
+
+// A start at login shows no window: with no status area either, nothing would say that the
+// gateway runs, so one notice says so and opens the window when clicked. A start that shows the
+// window needs none.
+void AppDelegate::statusItemCannotBeShown() {
+    if (!startedAtLogin || hiddenStartNoticed_) return;
+    hiddenStartNoticed_ = true;
+    platform_.notifications().post({"Dralmik LLM Gateway", "The gateway is running in the background. Click to open it.",
+                                    action(&AppDelegate::showWindow)});
 }
 
 }  // namespace dralmik

@@ -58,15 +58,15 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
     return CAIRO_STATUS_SUCCESS;
 }
 
-}  // namespace
-
-std::optional<std::string> renderPng(const Image& image, const RenderOptions& options) {
-    const int width = std::max(1, static_cast<int>(std::ceil(image.size.width * options.scale - 1e-9)));
-    const int height = std::max(1, static_cast<int>(std::ceil(image.size.height * options.scale - 1e-9)));
+// Draws the image's operations in its own colours onto a new surface. Strokes are widened by
+// `widen` and fills are outlined by it, which gives the shape of a halo around the drawing.
+cairo_surface_t* draw(const Image& image, const RenderOptions& options, int width, int height, double widen) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(surface);
 
     cairo_scale(cr, options.scale, options.scale);
+    if (options.canvas.width > 0 && options.canvas.height > 0)
+        cairo_translate(cr, (options.canvas.width - image.size.width) / 2, (options.canvas.height - image.size.height) / 2);
     if (!image.flipped) {
         // The image's y axis grows upward from the bottom edge; cairo's grows downward.
         cairo_translate(cr, 0, image.size.height);
@@ -93,20 +93,42 @@ std::optional<std::string> renderPng(const Image& image, const RenderOptions& op
         }
         if (op.kind == DrawOp::Kind::FillOval) {
             setSource(cr, fill);
-            cairo_fill(cr);
+            if (widen > 0) {
+                cairo_fill_preserve(cr);
+                cairo_set_line_width(cr, widen);
+                cairo_stroke(cr);
+            } else {
+                cairo_fill(cr);
+            }
         } else {
             setSource(cr, stroke);
-            cairo_set_line_width(cr, op.lineWidth);
+            cairo_set_line_width(cr, op.lineWidth + widen);
             cairo_set_line_cap(cr, capFor(op.lineCap));
             cairo_stroke(cr);
         }
     }
     cairo_destroy(cr);
+    return surface;
+}
+
+}  // namespace
+
+std::optional<std::string> renderPng(const Image& image, const RenderOptions& options) {
+    const Size size = options.canvas.width > 0 && options.canvas.height > 0 ? options.canvas : image.size;
+    const int width = std::max(1, static_cast<int>(std::ceil(size.width * options.scale - 1e-9)));
+    const int height = std::max(1, static_cast<int>(std::ceil(size.height * options.scale - 1e-9)));
+    cairo_surface_t* surface = draw(image, options, width, height, 0);
 
     if (image.isTemplate) {
-        // Keep only the shape: paint the tint through the drawing's alpha.
+        // Keep only the shape: paint the tint through the drawing's alpha, over the halo.
         cairo_surface_t* tinted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
         cairo_t* tc = cairo_create(tinted);
+        if (options.haloWidth > 0) {
+            cairo_surface_t* halo = draw(image, options, width, height, 2 * options.haloWidth);
+            setSource(tc, options.templateHalo);
+            cairo_mask_surface(tc, halo, 0, 0);
+            cairo_surface_destroy(halo);
+        }
         setSource(tc, options.templateTint);
         cairo_mask_surface(tc, surface, 0, 0);
         cairo_destroy(tc);

@@ -14,10 +14,17 @@ struct RenderOptions {
     // Template images only carry shape: their pixels are painted in this colour, keeping the
     // drawing's alpha. Other images keep their own colours.
     Color templateTint{1, 1, 1, 1};
+    // Template images only: an outline of this width (points) in templateHalo around the
+    // shape, so that the tint reads on bars lighter than itself. None when the width is 0.
+    double haloWidth = 0;
+    Color templateHalo{0, 0, 0, 1};
+    // The picture's size in points, with the image centred on it; the image's own size when
+    // empty (tray icons are square, drawings need not be).
+    Size canvas{0, 0};
 };
 
 // The PNG file contents, or none when cairo could not encode the surface. The pixel size is
-// the image's point size times the scale, rounded up.
+// the canvas's (or the image's) point size times the scale, rounded up.
 std::optional<std::string> renderPng(const Image& image, const RenderOptions& options);
 
 }  // namespace dralmik::gtk

@@ -8,6 +8,7 @@
 #include "platform/gtk/desktop.h"
 #include "platform/gtk/main_queue.h"
 #include "platform/gtk/menu.h"
+#include "platform/gtk/notifications.h"
 #include "platform/gtk/single_instance.h"
 #include "platform/gtk/status_item.h"
 #include "platform/gtk/system.h"
@@ -47,7 +48,10 @@ struct Platform::Parts {
         : processInfo(argc, argv), bundle(posix::currentExecutablePath()),
           appService(bundle.bundlePath(), std::string(g_get_user_config_dir()) + "/autostart",
                      bundle.bundleIdentifier().value_or("dralmik-gateway") + ".desktop", displayName(bundle)),
-          singleInstance(app), launcher(mainQueue), statusBar(ownFolder(g_get_user_runtime_dir(), bundle) + "/icons") {}
+          singleInstance(app), launcher(mainQueue),
+          statusBar({ownFolder(g_get_user_runtime_dir(), bundle) + "/icons", bundle.resourcePath() + "/icons",
+                     bundle.bundleIdentifier().value_or("dralmik-gateway")}),
+          notifications(app) {}
 
     posix::PosixProcessInfo processInfo;
     posix::PosixBundle bundle;
@@ -61,6 +65,7 @@ struct Platform::Parts {
     TimerScheduler timers;
     MenuFactory menus;
     StatusBar statusBar;
+    Notifications notifications;
     Alerts alerts;
     Workspace workspace;
     bool toolkitUp = false;
@@ -107,6 +112,7 @@ dralmik::Application& Platform::application() {
 
 dralmik::MenuFactory& Platform::menus() { return parts_->menus; }
 dralmik::StatusBar& Platform::statusBar() { return parts_->statusBar; }
+dralmik::Notifications& Platform::notifications() { return parts_->notifications; }
 dralmik::TimerScheduler& Platform::timers() { return parts_->timers; }
 dralmik::Alerts& Platform::alerts() { return parts_->alerts; }
 dralmik::Workspace& Platform::workspace() { return parts_->workspace; }

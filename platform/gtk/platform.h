@@ -24,6 +24,7 @@ public:
     dralmik::Application& application() override;
     dralmik::MenuFactory& menus() override;
     dralmik::StatusBar& statusBar() override;
+    dralmik::Notifications& notifications() override;
     dralmik::TimerScheduler& timers() override;
     dralmik::Alerts& alerts() override;
     dralmik::Workspace& workspace() override;

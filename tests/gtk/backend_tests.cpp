@@ -287,6 +287,19 @@ TEST(IconRenderer, TemplateImagesTakeTheTintAndKeepTheShape) {
     const Pixels p = decode(*renderPng(discNearBottomLeft(false, true), options));
     EXPECT_EQ(p.at(4, p.height - 4), 0xffffffffu);
     EXPECT_EQ(p.alpha(15, 8), 0);
+
+    // On a square canvas the drawing is centred, and the halo rings the shape in its colour
+    // without covering the tint.
+    options.canvas = {22, 22};
+    options.haloWidth = 1;
+    options.templateHalo = {0, 0, 0, 1};
+    const Pixels square = decode(*renderPng(discNearBottomLeft(false, true), options));
+    ASSERT_EQ(square.height, 22);
+    const int bottom = square.height - 2.5 - 4;  // the disc's centre, 2.5 points up from the canvas's bottom
+    EXPECT_EQ(square.at(4, bottom), 0xffffffffu);
+    EXPECT_GT(square.alpha(7, bottom), 200) << "just outside the disc: the halo";
+    EXPECT_EQ(square.at(7, bottom) & 0xffffff, 0u);
+    EXPECT_EQ(square.alpha(4 + 3 + 2, bottom), 0);
 }
 
 TEST(IconRenderer, StrokesRoundedRectsAndPaths) {

@@ -192,6 +192,7 @@ class TestPlatform : public Platform,
                      Application,
                      MenuFactory,
                      StatusBar,
+                     Notifications,
                      TimerScheduler,
                      Alerts,
                      Workspace,
@@ -210,6 +211,7 @@ public:
     Application& application() override { return *this; }
     MenuFactory& menus() override { return *this; }
     StatusBar& statusBar() override { return *this; }
+    Notifications& notifications() override { return *this; }
     TimerScheduler& timers() override { return *this; }
     Alerts& alerts() override { return *this; }
     Workspace& workspace() override { return *this; }
@@ -259,6 +261,8 @@ public:
     }
     // StatusBar
     std::shared_ptr<StatusItem> makeStatusItem() override;
+    // Notifications
+    void post(const Notice& notice) override { notices.push_back(notice); }
     // TimerScheduler
     std::shared_ptr<Timer> scheduledTimer(double interval, bool repeats, std::function<void()> block) override;
     // Alerts
@@ -309,6 +313,7 @@ public:
     std::vector<std::string> directories, writes, removals;
     class TestStatusItem;
     std::vector<std::shared_ptr<TestStatusItem>> statusItems;
+    std::vector<Notice> notices;
     struct TestTimer;
     std::vector<std::shared_ptr<TestTimer>> timerList;
     struct Sheet {
@@ -339,6 +344,8 @@ public:
     void setImage(const Image& i) override { image = i; }
     void setToolTip(const std::string& t) override { toolTip = t; }
     void setMenu(std::shared_ptr<Menu> m) override { menu = std::static_pointer_cast<TestMenu>(m); }
+    void setDelegate(std::weak_ptr<StatusItemDelegate> d) override { delegate = std::move(d); }
+    std::weak_ptr<StatusItemDelegate> delegate;
     std::optional<Image> image;
     std::optional<std::string> toolTip;
     std::shared_ptr<TestMenu> menu;

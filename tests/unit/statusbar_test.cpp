@@ -133,6 +133,34 @@ TEST_F(StatusMenu, CommandsPressThePageButtonsAfterShowingTheWindow) {
     EXPECT_TRUE(std::find(platform.log.begin(), platform.log.end(), "agent.unregister") == platform.log.end());
 }
 
+TEST_F(StatusMenu, AHiddenStartWithNowhereToShowTheItemPostsOneNoticeThatOpensTheWindow) {
+    platform.args.push_back("--background");
+    launch();
+    auto item = platform.statusItems.at(0)->delegate.lock();
+    ASSERT_TRUE(item);
+    item->statusItemCannotBeShown();
+    item->statusItemCannotBeShown();  // the bar went away again: still one notice
+    ASSERT_EQ(platform.notices.size(), 1u);
+    EXPECT_EQ(platform.notices[0].title, "Dralmik LLM Gateway");
+    EXPECT_FALSE(platform.window().visible);
+    platform.notices[0].action();
+    EXPECT_TRUE(platform.window().visible);
+    EXPECT_EQ(platform.policies.back(), ActivationPolicy::Regular);
+}
+
+TEST_F(StatusMenu, AStartWithTheWindowPostsNoNoticeAndActivatingTheItemOpensTheWindow) {
+    launch();
+    auto item = platform.statusItems.at(0)->delegate.lock();
+    ASSERT_TRUE(item);
+    item->statusItemCannotBeShown();
+    EXPECT_TRUE(platform.notices.empty());
+    platform.window().visible = false;
+    platform.window().miniaturized = true;
+    item->statusItemWasActivated();
+    EXPECT_TRUE(platform.window().visible);
+    EXPECT_FALSE(platform.window().miniaturized);
+}
+
 TEST(MenuBarImage, IsTheFixedTemplateDrawing) {
     Image image = menuBarImage();
     EXPECT_EQ(image.size, (Size{22, 17}));

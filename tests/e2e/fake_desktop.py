@@ -1,0 +1,85 @@
+# fake_desktop.py notifications|watcher LOG: a stand-in for a desktop service on the session bus.
+#   notifications  org.freedesktop.Notifications: each Notify call is written to LOG as
+#                  "notify APP|SUMMARY|BODY|ACTION,ACTION..."; the test's own method Click(id)
+#                  emits ActionInvoked(id, "default"), as a click on the notice does.
+#   watcher        org.kde.StatusNotifierWatcher with a host registered: each item that registers
+#                  is written to LOG as "item SERVICE".
+# It prints "ready" once it owns its name and runs until it is ended.
+import sys
+
+import gi
+
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio, GLib
+
+ROLES = {
+    "notifications": ("org.freedesktop.Notifications", "/org/freedesktop/Notifications", """
+<node><interface name="org.freedesktop.Notifications">
+  <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
+    <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
+    <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="out"/></method>
+  <method name="CloseNotification"><arg type="u" direction="in"/></method>
+  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+  <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+    <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+  <method name="Click"><arg type="u" direction="in"/></method>
+  <signal name="ActionInvoked"><arg type="u"/><arg type="s"/></signal>
+  <signal name="NotificationClosed"><arg type="u"/><arg type="u"/></signal>
+</interface></node>"""),
+    "watcher": ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", """
+<node><interface name="org.kde.StatusNotifierWatcher">
+  <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+  <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
+  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+  <property name="ProtocolVersion" type="i" access="read"/>
+  <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
+</interface></node>"""),
+}
+role, log = sys.argv[1], sys.argv[2]
+name, path, xml = ROLES[role]
+items = []
+
+
+def write(line):
+    with open(log, "a") as f:
+        f.write(line + "\n")
+
+
+def call(connection, sender, _path, interface, method, args, invocation):
+    if method == "Notify":
+        app, _replaces, _icon, summary, body, actions = args.unpack()[:6]
+        write("notify %s|%s|%s|%s" % (app, summary, body, ",".join(actions[0::2])))
+        invocation.return_value(GLib.Variant("(u)", (1,)))
+    elif method == "Click":
+        connection.emit_signal(None, path, interface, "ActionInvoked", GLib.Variant("(us)", (args[0], "default")))
+        invocation.return_value(None)
+    elif method == "GetCapabilities":
+        invocation.return_value(GLib.Variant("(as)", (["actions", "body"],)))
+    elif method == "GetServerInformation":
+        invocation.return_value(GLib.Variant("(ssss)", ("fake", "test", "1", "1.2")))
+    elif method == "RegisterStatusNotifierItem":
+        items.append(sender)
+        write("item %s %s" % (sender, args[0]))
+        connection.emit_signal(None, path, interface, "StatusNotifierItemRegistered", GLib.Variant("(s)", (sender,)))
+        invocation.return_value(None)
+    else:
+        invocation.return_value(None)
+
+
+def get_property(_connection, _sender, _path, _interface, prop):
+    return {"RegisteredStatusNotifierItems": GLib.Variant("as", items),
+            "IsStatusNotifierHostRegistered": GLib.Variant("b", True),
+            "ProtocolVersion": GLib.Variant("i", 0)}[prop]
+
+
+def acquired(connection, _name):
+    print("ready", flush=True)
+
+
+def bus_acquired(connection, _name):
+    connection.register_object(path, Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0], call, get_property, None)
+
+
+Gio.bus_own_name(Gio.BusType.SESSION, name, Gio.BusNameOwnerFlags.NONE, bus_acquired, acquired, lambda *a: sys.exit(1))
+GLib.MainLoop().run()

@@ -1,0 +1,100 @@
+# The tray item as hosts see it, in a session with no tray host (neither a StatusNotifierWatcher
+# nor an XEmbed tray manager) and a stand-in notification service:
+# - a start with --background says in one notice that the gateway runs, and the notice's
+#   click opens the window; a start where a watcher runs sends none, and the item registers
+#   there;
+# - the item names a symbolic icon in its icon theme folder (GTK hosts recolour it), and the
+#   same name's regular icon there is a square drawing at 1x and 2x that reads on a light and on
+#   a dark panel;
+# - a host's Activate call (its left click) opens the window.
+. "$(dirname "$0")/lib.sh"
+
+ITEM_PATH=/org/ayatana/NotificationItem/dralmik_gateway
+LIGHT_PANEL='#f6f5f4'
+DARK_PANEL='#2b2b2b'
+NOTICES="$WORK/notices.log"
+
+# start_fake ROLE LOG: a stand-in desktop service, ready when it returns.
+start_fake() {
+    /usr/bin/python3 "$E2E_DIR/fake_desktop.py" "$1" "$2" >"$WORK/$1.out" 2>&1 &
+    STARTED_PIDS="$STARTED_PIDS $!"
+    wait_until 10 grep -qx ready "$WORK/$1.out" || fail "the stand-in $1 service did not start"
+}
+notify_service() {
+    gdbus call --session --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \
+        --method "org.freedesktop.Notifications.$1" "$2" >/dev/null
+}
+
+start_fake notifications "$NOTICES"
+B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
+start_app "$B" --background
+wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu"
+
+wait_until 10 grep -q '^notify ' "$NOTICES" || fail "no notice for a start nothing shows"
+sleep 1
+notice=$(grep '^notify ' "$NOTICES")
+[ "$(printf '%s\n' "$notice" | wc -l)" -eq 1 ] || fail "more than one notice: $notice"
+case "$notice" in
+    "notify "*"|Dralmik LLM Gateway|The gateway is running in the background."*"|default"*) pass "one notice: $notice" ;;
+    *) fail "notice: $notice" ;;
+esac
+if window_visible; then fail "a window is mapped before the notice's click"; fi
+notify_service Click 1
+wait_until 10 window_visible && pass "the notice's click opens the window" || fail "the notice's click opened nothing"
+
+# With a watcher, the item registers there and no notice is sent.
+kill -TERM "$APP_PID"; wait "$APP_PID" 2>/dev/null
+start_fake watcher "$WORK/watcher.log"
+start_app "$B" --background
+wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu with a watcher"
+wait_until 10 grep -q "^item $(bus_name_of "$APP_PID") $ITEM_PATH\$" "$WORK/watcher.log" &&
+    pass "the item registers with the watcher" || fail "watcher saw: $(cat "$WORK/watcher.log" 2>/dev/null)"
+
+dest=$(bus_name_of "$APP_PID")
+props=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" \
+    --method org.freedesktop.DBus.Properties.GetAll org.kde.StatusNotifierItem)
+name=$(printf '%s\n' "$props" | sed -n "s/.*'IconName': <'\([^']*\)'>.*/\1/p")
+theme=$(printf '%s\n' "$props" | sed -n "s/.*'IconThemePath': <'\([^']*\)'>.*/\1/p")
+[ "$name" = com.dralmik.gateway.app-symbolic ] && pass "icon name $name" || fail "icon name: $props"
+case "$theme" in "$XDG_RUNTIME_DIR"/*) ;; *) fail "icon theme path outside the runtime folder: $theme" ;; esac
+
+# What a GTK host finds for the name in that folder, and for the regular icon it falls back to.
+lookup=$(/usr/bin/python3 - "$theme" "$name" <<'PY'
+import sys, gi
+gi.require_version("Gtk", "3.0")
+from gi.repository import Gtk
+theme = Gtk.IconTheme()
+theme.append_search_path(sys.argv[1])  # as hosts do: after the system themes
+for flags in (0, Gtk.IconLookupFlags.FORCE_REGULAR):
+    for scale in (1, 2):
+        info = theme.lookup_icon_for_scale(sys.argv[2], 22, scale, flags)
+        print(info.get_filename() if info else None, info and info.is_symbolic())
+PY
+)
+printf '%s\n' "$lookup" | sed -n 1,2p | grep -qv "/hicolor/symbolic/apps/$name.svg True" &&
+    fail "GTK does not find the symbolic icon: $lookup" || pass "GTK hosts find the symbolic icon"
+printf '%s\n' "$lookup" | sed -n 3p | grep -q '/hicolor/22x22/apps/com.dralmik.gateway.app.png False$' &&
+    printf '%s\n' "$lookup" | sed -n 4p | grep -q '/hicolor/22x22@2/apps/com.dralmik.gateway.app.png False$' &&
+    pass "regular icons at 1x and 2x" || fail "regular lookups: $lookup"
+[ -f "$theme/$name.png" ] || fail "no $name.png at the folder's top for hosts that open it by path"
+
+for pixmap in "$theme/hicolor/22x22/apps/com.dralmik.gateway.app.png:22x22" "$theme/hicolor/22x22@2/apps/com.dralmik.gateway.app.png:44x44"; do
+    file=${pixmap%:*} size=${pixmap##*:}
+    [ "$(identify -format '%wx%h' "$file" 2>/dev/null)" = "$size" ] || fail "$file is not $size"
+    for panel in "$LIGHT_PANEL" "$DARK_PANEL"; do
+        set -- $(/usr/bin/python3 "$E2E_DIR/contrast.py" "$file" "$panel" 2>/dev/null) 1 0
+        log "  $size on $panel: best contrast $1:1, $2 pixels at 3:1 or more"
+        # Text-grade contrast, on a good part of the drawing and not on a stray pixel.
+        if awk "BEGIN { exit !($1 >= 4.5 && $2 >= ${size%x*}) }"; then :; else fail "$size illegible on $panel ($1:1, $2 pixels)"; fi
+    done
+done
+[ "$FAILED" -eq 0 ] && pass "pixmaps legible on light and dark panels"
+
+# A left click in hosts that activate the item rather than open its menu.
+if window_visible; then fail "a window is mapped before Activate"; fi
+reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.Activate 0 0 2>&1)
+[ "$reply" = "()" ] || fail "Activate: $reply"
+wait_until 10 window_visible && pass "Activate opens the window" || fail "Activate opened nothing"
+
+[ "$(grep -c '^notify ' "$NOTICES")" -eq 1 ] && pass "no notice where a host runs" || fail "notices: $(cat "$NOTICES")"
+finish
