@@ -1,4 +1,5 @@
-# "--login-item status|register|unregister" against the bundle's agent, with no display.
+# "--login-item status|register|unregister" against the bundle's agent, and "--help" and
+# "--version", with no display: none of them starts the application or the gateway.
 . "$(dirname "$0")/lib.sh"
 
 unset DISPLAY WAYLAND_DISPLAY
@@ -12,6 +13,11 @@ expect() {  # expect STATUS STDOUT COMMAND...
     if [ "$status" -eq "$want_status" ] && [ "$out" = "$want_out" ]; then pass "$* -> $status '$out'"; else
         fail "$*: exit $status, out '$out', err '$(cat "$WORK/err")' (wanted $want_status '$want_out')"; fi
 }
+
+out=$("$APP" --version 2>&1) && [ "$out" = "Dralmik LLM Gateway 0.1.0" ] && pass "--version" || fail "--version: $out"
+out=$("$APP" --help 2>&1) && printf '%s' "$out" | grep -q -- '--background' && pass "--help" || fail "--help: $out"
+[ -z "$(own_processes)" ] || fail "--help or --version left processes behind"
+[ ! -e "$XDG_CONFIG_HOME/autostart" ] || fail "--help or --version touched the login start"
 
 expect 1 notRegistered status "$PLIST"
 expect 0 "" register "$PLIST"
