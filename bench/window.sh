@@ -29,7 +29,7 @@ if [ "${DRALMIK_BENCH_INNER:-}" != 1 ]; then
     exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@" >"$BUILD/bench-window.log" 2>&1
 fi
 
-APP="$BUILD/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway"
+APP=${BENCH_APP:-"$BUILD/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway"}
 NODE="$BUILD/Dralmik LLM Gateway.app/Contents/Resources/runtime/node"
 BARE="$BUILD/bench/dralmik_bare_window"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dralmik-bench.XXXXXX")

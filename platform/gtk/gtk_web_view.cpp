@@ -41,6 +41,11 @@ GtkWebViewImpl::GtkWebViewImpl(Rect frame, const WebViewConfiguration& configura
     g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
+
+    // The engine starts its web process at a view's first load, and that start is the longest
+    // step before any page can show. Loading the empty page now starts it while the window and
+    // the rest of the launch are still being made; the first real load simply replaces it.
+    webkit_web_view_load_uri(view_, "about:blank");
 }
 
 GtkWebViewImpl::~GtkWebViewImpl() {
