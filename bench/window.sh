@@ -168,6 +168,7 @@ soak)
             "$(echo "$6" | awk '{ print $1 / 1024 }')" "$7" >&3
     }
     row 0 "$ma0" 0 "$mb0" 0 "$mp0" 0
+    : > "$WORK/soak.rows"
     for m in $(seq "$minutes"); do
         sleep 60
         na=$(pticks "$wa"); nb=$(pticks "$wb"); np=$(pticks "$wp")
@@ -175,7 +176,12 @@ soak)
         row "$m" "$(private_kb "$wa")" "$(cpu "$ta" "$na")" "$(private_kb "$wb")" "$(cpu "$tb" "$nb")" \
             "$(private_kb "$wp")" "$(cpu "$tp" "$np")"
         ta=$na; tb=$nb; tp=$np
+        echo "$m $(private_kb "$wa") $(private_kb "$wb") $(private_kb "$wp")" >> "$WORK/soak.rows"
     done
+    # A fresh page settles for a minute or two; the slope from minute 2 on is the steady one.
+    if [ "$minutes" -ge 4 ]; then
+        say "$(awk -v n="$minutes" '$1 == 2 { a = $2; b = $3; p = $4 } $1 == n { printf "growth from minute 2 to %d (MB an hour at that slope): application %+.1f, bare window %+.1f, bare + probe %+.1f", n, ($2 - a) / 1024 * 60 / (n - 2), ($3 - b) / 1024 * 60 / (n - 2), ($4 - p) / 1024 * 60 / (n - 2) }' "$WORK/soak.rows")"
+    fi
     ma1=$(private_kb "$wa"); mb1=$(private_kb "$wb"); mp1=$(private_kb "$wp")
     say "growth over $minutes min (MB; per hour at that slope): application $(echo "$ma0 $ma1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare window $(echo "$mb0 $mb1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare + probe $(echo "$mp0 $mp1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }')"
     ;;
