@@ -1,0 +1,192 @@
+#!/bin/sh
+# Figures, not tests: the application beside a bare WebKitGTK window (bench/window/bare_window.c),
+# both loading the same page from the same already running node server (bench/window/page_server.js),
+# in one private display and session bus. One command each:
+#
+#   sh bench/window.sh launch [runs]     launch to the page's load event, median of runs (7),
+#                                        the two sides alternated
+#   sh bench/window.sh memory [runs]     PSS of each process tree once the page is up, median (5)
+#   sh bench/window.sh idle [seconds]    CPU of each tree with the page shown, both side by side (120)
+#   sh bench/window.sh soak [--minutes N]  each minute, the web process's private memory and CPU of
+#                                        the application, the bare window, and the bare window
+#                                        running the application's probe every 2 s (5 minutes)
+#
+# The load event is the page's fetch of /loaded, timed by the server; launch is timed from just
+# before the program is started. The application's tree includes its short-lived gateway child
+# (the bundled main.js `open --print`, which finds the server already running and prints its
+# address); the server itself is in neither tree. BUILD names the build folder (build/).
+set -eu
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-"$ROOT/build"}
+
+if [ "${DRALMIK_BENCH_INNER:-}" != 1 ]; then
+    cmake -S "$ROOT" -B "$BUILD" >/dev/null
+    cmake --build "$BUILD" -j2 --target dralmik_app dralmik_bundle_files dralmik_bare_window dralmik_print_probe >/dev/null
+    export DRALMIK_BENCH_INNER=1 NO_AT_BRIDGE=1 BUILD
+    # The figures go to descriptor 3; the private session's chatter to a log.
+    exec 3>&1
+    exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@" >"$BUILD/bench-window.log" 2>&1
+fi
+
+APP=${BENCH_APP:-"$BUILD/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway"}
+NODE="$BUILD/Dralmik LLM Gateway.app/Contents/Resources/runtime/node"
+BARE="$BUILD/bench/dralmik_bare_window"
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/dralmik-bench.XXXXXX")
+mkdir -p "$WORK/home" "$WORK/config" "$WORK/data" "$WORK/runtime" "$WORK/gateway-home"
+chmod 700 "$WORK/runtime"
+export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data"
+export XDG_RUNTIME_DIR="$WORK/runtime" DRALMIK_HOME="$WORK/gateway-home" BENCH_TIMES="$WORK/times"
+"$BUILD/bench/dralmik_print_probe" > "$WORK/probe.js"
+: > "$BENCH_TIMES"
+"$NODE" "$ROOT/bench/window/page_server.js" > "$WORK/server.out" &
+SERVER=$!
+RUNNING=""
+
+say() { printf '%s\n' "$*" >&3; }
+
+descendants() {  # descendants PID: PID and every process under it
+    echo "$1"
+    for child in $(cat /proc/[0-9]*/stat 2>/dev/null | awk -v p="$1" '$4 == p { print $1 }'); do descendants "$child"; done
+}
+stop_tree() {
+    pids=$(descendants "$1")
+    kill -TERM $pids 2>/dev/null || true
+    i=0
+    while kill -0 "$1" 2>/dev/null && [ $i -lt 25 ]; do sleep 0.2; i=$((i + 1)); done
+    kill -KILL $pids 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+cleanup() {
+    for pid in $RUNNING; do stop_tree "$pid"; done
+    kill "$SERVER" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+i=0
+while [ ! -s "$WORK/server.out" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+URL=$(head -n1 "$WORK/server.out")
+
+start() {  # start app|bare|probe: starts that side; sets PID
+    case $1 in
+        app) "$APP" >>"$WORK/app.log" 2>&1 & ;;
+        bare) "$BARE" "$URL" >>"$WORK/bare.log" 2>&1 & ;;
+        probe) "$BARE" "$URL" "$WORK/probe.js" >>"$WORK/bare.log" 2>&1 & ;;
+    esac
+    PID=$!
+    RUNNING="$RUNNING $PID"
+}
+finish() {  # finish PID
+    stop_tree "$1"
+    RUNNING=$(echo "$RUNNING" | tr ' ' '\n' | grep -vx "$1" | tr '\n' ' ')
+}
+loads() { grep -c '^loaded ' "$BENCH_TIMES" || true; }
+wait_load() {  # wait_load COUNT: waits until COUNT loads are recorded; prints the last one's time
+    i=0
+    while [ "$(loads)" -lt "$1" ]; do
+        i=$((i + 1)); [ $i -gt 300 ] && { say "the page never loaded"; exit 1; }
+        sleep 0.05
+    done
+    sed -n 's/^loaded //p' "$BENCH_TIMES" | tail -n1
+}
+pss_kb() { for p in $(descendants "$1"); do cat "/proc/$p/smaps_rollup" 2>/dev/null; done | awk '/^Pss:/ { s += $2 } END { print s + 0 }'; }
+ticks() { for p in $(descendants "$1"); do cat "/proc/$p/stat" 2>/dev/null; done | sed 's/.*) //' | awk '{ s += $12 + $13 } END { print s + 0 }'; }
+web_process() { for p in $(descendants "$1"); do [ "$(cat "/proc/$p/comm" 2>/dev/null)" = WebKitWebProces ] && echo "$p"; done | head -n1; }
+private_kb() { awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
+pticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+HZ=$(getconf CLK_TCK)
+
+# One launch of SIDE: prints its milliseconds to the load event, and its tree's PSS in kB
+# SETTLE seconds later.
+launch_once() {
+    n=$(loads)
+    t0=$(date +%s%3N)
+    start "$1"
+    loaded=$(wait_load $((n + 1)))
+    pss=0
+    if [ "$2" -gt 0 ]; then sleep "$2"; pss=$(pss_kb "$PID"); fi
+    finish "$PID"
+    sleep 1
+    # Where the time went: the gateway's check of the running service, the page's request.
+    steps=$(awk -v t0="$t0" -v l="$loaded" '$1 == "request" && $3 >= t0 && $3 <= l { printf " %s +%d", $2, $3 - t0 }' "$BENCH_TIMES")
+    echo "$((loaded - t0)) $pss$steps"
+}
+
+alternate() {  # alternate RUNS SETTLE: fills $WORK/app.runs and $WORK/bare.runs
+    : > "$WORK/app.runs"; : > "$WORK/bare.runs"
+    launch_once app 0 >/dev/null; launch_once bare 0 >/dev/null  # warm the caches, not counted
+    for run in $(seq "$1"); do
+        if [ $((run % 2)) -eq 1 ]; then order="app bare"; else order="bare app"; fi
+        for side in $order; do
+            r=$(launch_once "$side" "$2")
+            echo "$r" >> "$WORK/$side.runs"
+            say "  run $run $side: $(echo "$r" | awk -v s="$2" '{ printf "%d ms", $1; for (i = 3; i < NF; i += 2) printf ", %s %s", $i, $(i + 1); if (s > 0) printf ", PSS %.1f MB", $2 / 1024 }')"
+        done
+    done
+}
+
+case ${1:-} in
+launch)
+    alternate "${2:-7}" 0
+    a=$(cut -d' ' -f1 "$WORK/app.runs" | median); b=$(cut -d' ' -f1 "$WORK/bare.runs" | median)
+    say "launch to load event, median of ${2:-7}: application $a ms, bare window $b ms, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
+    ;;
+memory)
+    alternate "${2:-5}" 3
+    a=$(cut -d' ' -f2 "$WORK/app.runs" | median); b=$(cut -d' ' -f2 "$WORK/bare.runs" | median)
+    say "PSS of the process tree 3 s after load, median of ${2:-5}: application $(echo "$a" | awk '{ printf "%.1f", $1 / 1024 }') MB, bare window $(echo "$b" | awk '{ printf "%.1f", $1 / 1024 }') MB, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
+    ;;
+idle)
+    seconds=${2:-120}
+    start app; app=$PID; wait_load 1 >/dev/null
+    start bare; bare=$PID; wait_load 2 >/dev/null
+    sleep 10
+    a0=$(ticks "$app"); b0=$(ticks "$bare"); sleep "$seconds"; a1=$(ticks "$app"); b1=$(ticks "$bare")
+    pa=$(echo "$a0 $a1" | awk -v hz="$HZ" -v s="$seconds" '{ printf "%.3f", ($2 - $1) / hz / s * 100 }')
+    pb=$(echo "$b0 $b1" | awk -v hz="$HZ" -v s="$seconds" '{ printf "%.3f", ($2 - $1) / hz / s * 100 }')
+    say "idle CPU over $seconds s, page shown, whole tree: application $pa% of a core, bare window $pb%, ratio $(echo "$pa $pb" | awk '{ if ($2 > 0) printf "%.2f", $1 / $2; else print "n/a (bare window used no ticks)" }')"
+    ;;
+soak)
+    minutes=5
+    [ "${2:-}" = --minutes ] && minutes=${3:?--minutes N}
+    start app; app=$PID; wait_load 1 >/dev/null
+    start bare; bare=$PID; wait_load 2 >/dev/null
+    start probe; probe=$PID; wait_load 3 >/dev/null
+    sleep 10
+    wa=$(web_process "$app"); wb=$(web_process "$bare"); wp=$(web_process "$probe")
+    say "web process private memory (MB) and CPU of the last minute (% of a core), each minute"
+    say "$(printf '%4s  %18s  %18s  %18s' min application 'bare window' 'bare + probe')"
+    ta=$(pticks "$wa"); tb=$(pticks "$wb"); tp=$(pticks "$wp")
+    ma0=$(private_kb "$wa"); mb0=$(private_kb "$wb"); mp0=$(private_kb "$wp")
+    row() {
+        printf '%4s  %9.1f %6.3f%%  %9.1f %6.3f%%  %9.1f %6.3f%%\n' "$1" \
+            "$(echo "$2" | awk '{ print $1 / 1024 }')" "$3" "$(echo "$4" | awk '{ print $1 / 1024 }')" "$5" \
+            "$(echo "$6" | awk '{ print $1 / 1024 }')" "$7" >&3
+    }
+    row 0 "$ma0" 0 "$mb0" 0 "$mp0" 0
+    : > "$WORK/soak.rows"
+    for m in $(seq "$minutes"); do
+        sleep 60
+        na=$(pticks "$wa"); nb=$(pticks "$wb"); np=$(pticks "$wp")
+        cpu() { echo "$1 $2" | awk -v hz="$HZ" '{ print ($2 - $1) / hz / 60 * 100 }'; }
+        row "$m" "$(private_kb "$wa")" "$(cpu "$ta" "$na")" "$(private_kb "$wb")" "$(cpu "$tb" "$nb")" \
+            "$(private_kb "$wp")" "$(cpu "$tp" "$np")"
+        ta=$na; tb=$nb; tp=$np
+        echo "$m $(private_kb "$wa") $(private_kb "$wb") $(private_kb "$wp")" >> "$WORK/soak.rows"
+    done
+    # A fresh page settles for a minute or two; the slope from minute 2 on is the steady one.
+    if [ "$minutes" -ge 4 ]; then
+        say "$(awk -v n="$minutes" '$1 == 2 { a = $2; b = $3; p = $4 } $1 == n { printf "growth from minute 2 to %d (MB an hour at that slope): application %+.1f, bare window %+.1f, bare + probe %+.1f", n, ($2 - a) / 1024 * 60 / (n - 2), ($3 - b) / 1024 * 60 / (n - 2), ($4 - p) / 1024 * 60 / (n - 2) }' "$WORK/soak.rows")"
+    fi
+    ma1=$(private_kb "$wa"); mb1=$(private_kb "$wb"); mp1=$(private_kb "$wp")
+    say "growth over $minutes min (MB; per hour at that slope): application $(echo "$ma0 $ma1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare window $(echo "$mb0 $mb1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare + probe $(echo "$mp0 $mp1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }')"
+    ;;
+*)
+    say "usage: sh bench/window.sh launch [runs] | memory [runs] | idle [seconds] | soak [--minutes N]"
+    exit 2
+    ;;
+esac

@@ -1,0 +1,35 @@
+/* The bare WebKitGTK window the application is measured against: GTK 3, one web view, one
+ * webkit_web_view_load_uri, nothing else.
+ *   bare-window URL [PROBE_FILE]
+ * With PROBE_FILE it also runs that script in the page every 2 seconds through
+ * webkit_web_view_evaluate_javascript, as the application's page-state probe does. */
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+static gchar *probe;
+
+static void probed(GObject *view, GAsyncResult *result, gpointer data) {
+    (void)data;
+    JSCValue *value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, NULL);
+    if (value) g_object_unref(value);
+}
+
+static gboolean run_probe(gpointer view) {
+    webkit_web_view_evaluate_javascript(view, probe, -1, NULL, NULL, NULL, probed, NULL);
+    return G_SOURCE_CONTINUE;
+}
+
+int main(int argc, char **argv) {
+    gtk_init(&argc, &argv);
+    if (argc < 2) return 2;
+    GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget *view = webkit_web_view_new();
+    gtk_window_set_default_size(GTK_WINDOW(window), 760, 640);
+    gtk_container_add(GTK_CONTAINER(window), view);
+    g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), argv[1]);
+    gtk_widget_show_all(window);
+    if (argc > 2 && g_file_get_contents(argv[2], &probe, NULL, NULL)) g_timeout_add(2000, run_probe, view);
+    gtk_main();
+    return 0;
+}
