@@ -33,22 +33,9 @@ bool wouldDownload(WebKitResponsePolicyDecision* decision) {
     return g_ascii_strncasecmp(disposition, "attachment", std::strlen("attachment")) == 0;
 }
 
-// JavaScriptCore collects the young generation on a timer whose delay shrinks as garbage
-// grows. The page-state probe leaves a few kilobytes of garbage every two seconds on a page
-// that is otherwise idle, and at the engine's default rate (0.0025) that timer does not come
-// due: the web process grew steadily, about 9 MB an hour. At 0.03 it collects within seconds
-// of the probe's garbage, and the web process stays flat at the same CPU. The ceiling on the
-// timer's share of CPU (collectionTimerMaxPercentCPU) is unchanged, and so are the collections
-// a busy page's own allocations start. Web processes take their options from the environment
-// they are started with; a value already set there is kept.
-void tuneScriptCollector() {
-    g_setenv("JSC_percentCPUPerMBForEdenTimer", "0.03", FALSE);
-}
-
 }  // namespace
 
 WebView::WebView(const WebViewConfiguration& configuration) {
-    tuneScriptCollector();
     view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
     g_object_ref_sink(view_);
 
