@@ -73,20 +73,18 @@ void Application::activate() {
 void Application::setMainMenu(std::shared_ptr<dralmik::Menu> menu, std::shared_ptr<dralmik::Menu> windowsMenu) {
     mainMenu_ = std::dynamic_pointer_cast<Menu>(menu);
     windowsMenu_ = std::dynamic_pointer_cast<Menu>(windowsMenu);
-    auto listWindow = [this, separated = false](Window* window) mutable {
-        if (!windowsMenu_) return;
-        if (!separated) windowsMenu_->addSeparator();
-        separated = true;
-        windowsMenu_->addItem(std::make_shared<MenuItem>(
-            window->title(), [window] { window->makeKeyAndOrderFront(); }, std::nullopt, Shortcut{}));
-    };
-    for (Window* window : desktop().windows()) listWindow(window);
-    desktop().windowAdded = [this, listWindow](Window* window) mutable {
-        listWindow(window);
-        if (mainMenu_) window->attachMenuBar(*mainMenu_);
-    };
-    if (!mainMenu_) return;
-    for (Window* window : desktop().windows()) window->attachMenuBar(*mainMenu_);
+    for (Window* window : desktop().windows()) adoptWindow(window);
+    desktop().windowAdded = [this](Window* window) { adoptWindow(window); };
+}
+
+void Application::adoptWindow(Window* window) {
+    if (mainMenu_) window->attachMenuBar(*mainMenu_);
+    if (!windowsMenu_) return;
+    // The windows menu lists the windows under its own items.
+    if (!windowsListed_) windowsMenu_->addSeparator();
+    windowsListed_ = true;
+    windowsMenu_->addItem(
+        std::make_shared<MenuItem>(window->title(), [window] { window->makeKeyAndOrderFront(); }, std::nullopt, Shortcut{}));
 }
 
 void Application::willTerminateOnce() {

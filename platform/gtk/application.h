@@ -13,6 +13,7 @@
 namespace dralmik::gtk {
 
 class Menu;
+class Window;
 
 class Application final : public dralmik::Application {
 public:
@@ -40,6 +41,8 @@ private:
     static gboolean onSignal(gpointer self);
     static void onDisplayClosed(GdkDisplay*, gboolean, gpointer self);
     void willTerminateOnce();
+    // Gives a window the menu bar and lists it in the windows menu.
+    void adoptWindow(Window* window);
 
     std::optional<std::string> applicationId_;
     GtkApplication* app_ = nullptr;
@@ -49,6 +52,7 @@ private:
     std::weak_ptr<ApplicationDelegate> delegate_;
     std::shared_ptr<Menu> mainMenu_;
     std::shared_ptr<Menu> windowsMenu_;
+    bool windowsListed_ = false;
 };
 
 }  // namespace dralmik::gtk
