@@ -27,9 +27,11 @@ own_processes() {
     for environ in /proc/[0-9]*/environ; do
         pid=${environ#/proc/}; pid=${pid%/environ}
         [ "$pid" = "$$" ] && continue
-        if tr '\0' '\n' < "$environ" 2>/dev/null | grep -qxF "DRALMIK_HOME=$DRALMIK_HOME"; then echo "$pid"; fi
+        # Processes come and go while the list is read: one gone is simply not listed.
+        if { tr '\0' '\n' < "$environ"; } 2>/dev/null | grep -qxF "DRALMIK_HOME=$DRALMIK_HOME"; then echo "$pid"; fi
     done
 }
+none_left() { [ -z "$(own_processes)" ]; }
 
 cleanup() {
     for pid in $STARTED_PIDS $(own_processes); do kill -TERM "$pid" 2>/dev/null; done

@@ -11,6 +11,6 @@ wait_until 20 sh -c "! kill -0 $APP_PID" && pass "application ended" || fail "ap
 wait "$APP_PID"; status=$?
 [ "$status" -eq 0 ] || fail "exit status $status"
 [ -f "$(autostart_entry)" ] && fail "autostart entry left behind" || pass "autostart entry removed"
-if wait_until 10 test -z "$(own_processes)"; then pass "no gateway process left"; else
-    fail "left running: $(for p in $(own_processes); do tr '\0' ' ' < /proc/$p/cmdline; echo; done)"; fi
+if wait_until 10 none_left; then pass "no gateway process left"; else
+    fail "left running: $(for p in $(own_processes); do { tr '\0' ' ' < "/proc/$p/cmdline"; } 2>/dev/null; echo; done)"; fi
 finish
