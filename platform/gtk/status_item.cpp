@@ -20,6 +20,12 @@ constexpr const char* kIndicatorId = "dralmik-gateway";
 // Tray icons are square: 22 points, the size panels ask for most.
 constexpr double kIconPoints = 22;
 
+// The icons are drawn again at every start into the session's runtime folder: swapped in whole,
+// so that a host never reads half a file, but not waited onto the disk.
+bool writeIcon(const std::string& path, std::string_view contents) {
+    return posix::writeFileCreatingFolders(path, contents, nullptr, posix::Durability::Replaceable);
+}
+
 int displayScale() {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
@@ -91,7 +97,7 @@ void StatusItem::setImage(const Image& image) {
     const bool haveSymbolic =
         g_file_get_contents((bundleIcons_ + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg").c_str(), &symbolic,
                             &length, nullptr) &&
-        posix::writeFileCreatingFolders(theme + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg", std::string(symbolic, length));
+        writeIcon(theme + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg", std::string_view(symbolic, length));
     g_free(symbolic);
     const std::string name = haveSymbolic ? iconName_ + "-symbolic" : iconName_;
 
@@ -106,8 +112,8 @@ void StatusItem::setImage(const Image& image) {
         const auto png = renderPng(image, options);
         if (!png) continue;
         const std::string folder = scale == 1 ? "/hicolor/22x22/apps/" : "/hicolor/22x22@2/apps/";
-        written = posix::writeFileCreatingFolders(theme + folder + iconName_ + ".png", *png) || written;
-        if (scale == std::min(2, displayScale())) posix::writeFileCreatingFolders(theme + "/" + name + ".png", *png);
+        written = writeIcon(theme + folder + iconName_ + ".png", *png) || written;
+        if (scale == std::min(2, displayScale())) writeIcon(theme + "/" + name + ".png", *png);
     }
     if (!written && !haveSymbolic) return;
     app_indicator_set_icon_theme_path(indicator_, theme.c_str());

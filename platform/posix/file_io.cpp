@@ -61,7 +61,7 @@ std::optional<std::string> readFile(const std::string& path, std::size_t maxByte
     return contents;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view contents) {
+bool writeFileAtomically(const std::string& path, std::string_view contents, Durability durability) {
     if (path.empty() || path.back() == '/') {
         errno = EISDIR;
         return false;
@@ -73,7 +73,8 @@ bool writeFileAtomically(const std::string& path, std::string_view contents) {
 
     struct stat existing{};
     mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
-    bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
+    const bool durable = durability == Durability::Durable;
+    bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, contents) && (!durable || ::fsync(fd) == 0);
     int reason = errno;
     if (::close(fd) != 0 && written) written = false, reason = errno;
     if (written && ::rename(temporary.c_str(), path.c_str()) != 0) written = false, reason = errno;
@@ -84,7 +85,7 @@ bool writeFileAtomically(const std::string& path, std::string_view contents) {
     }
     // Make the rename itself durable; the file is already in place, so a failure here is not one
     // of the write.
-    if (int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    if (int dir = durable ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1; dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
@@ -109,13 +110,14 @@ bool createFolders(const std::string& path, unsigned mode) {
     return false;
 }
 
-bool writeFileCreatingFolders(const std::string& path, std::string_view contents, std::string* failure) {
+bool writeFileCreatingFolders(const std::string& path, std::string_view contents, std::string* failure,
+                              Durability durability) {
     const std::string folder = parentFolder(path);
     if (!createFolders(folder)) {
         if (failure) *failure = "Cannot create " + folder + ": " + std::strerror(errno);
         return false;
     }
-    if (!writeFileAtomically(path, contents)) {
+    if (!writeFileAtomically(path, contents, durability)) {
         if (failure) *failure = "Cannot write " + path + ": " + std::strerror(errno);
         return false;
     }

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "platform/posix/bundle_paths.h"
+#include "platform/posix/file_io.h"
 #include "platform/posix/posix_bundle.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_process_info.h"
@@ -182,6 +183,9 @@ TEST_F(FilesTest, AtomicWriteReplacesTheWholeFileAndLeavesNoTemporary) {
     EXPECT_EQ(files.readTextFile(path), std::string("short\0binary", 12));
     ASSERT_TRUE(files.writeFileAtomically(path, ""));
     EXPECT_EQ(files.readTextFile(path), "");
+    // Without waiting for the disk, the file is still swapped in whole.
+    ASSERT_TRUE(writeFileAtomically(path, "icon", Durability::Replaceable));
+    EXPECT_EQ(files.readTextFile(path), "icon");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"agent.plist"});
 }
 
