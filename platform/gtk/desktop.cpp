@@ -1,6 +1,7 @@
 #include "platform/gtk/desktop.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/gtk/web_view.h"
 #include "platform/gtk/window.h"
@@ -25,6 +26,42 @@ Window* Desktop::keyWindow() const {
 void Desktop::addWindow(Window* window) {
     windows_.push_back(window);
     if (windowAdded) windowAdded(window);
+}
+
+void Desktop::preferDarkTheme() {
+    darkPending_ = true;
+    applyLooksSoon();
+}
+
+void Desktop::useApplicationIcon() {
+    iconPending_ = true;
+    applyLooksSoon();
+}
+
+void Desktop::applyLooksSoon() {
+    // GTK lays windows out at G_PRIORITY_HIGH_IDLE + 10 and draws them at + 20.
+    if (!looksSource_) looksSource_ = g_idle_add_full(G_PRIORITY_HIGH_IDLE, applyLooks, nullptr, nullptr);
+}
+
+gboolean Desktop::applyLooks(gpointer) {
+    Desktop& self = desktop();
+    self.looksSource_ = 0;
+    GtkSettings* settings = gtk_settings_get_default();
+    if (std::exchange(self.darkPending_, false) && settings) {
+        // Setting it again, even to the same value, would parse the theme again.
+        gboolean dark = FALSE;
+        g_object_get(settings, "gtk-application-prefer-dark-theme", &dark, nullptr);
+        if (!dark) g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+    }
+    if (std::exchange(self.iconPending_, false)) {
+        gtk_window_set_default_icon_name(self.iconName.c_str());
+        // The default reaches windows realised from now on; those already realised are given it.
+        for (Window* window : self.windows_) {
+            if (gtk_widget_get_realized(GTK_WIDGET(window->gtkWindow())))
+                gtk_window_set_icon_name(window->gtkWindow(), self.iconName.c_str());
+        }
+    }
+    return G_SOURCE_REMOVE;
 }
 
 void Desktop::removeWindow(Window* window) {

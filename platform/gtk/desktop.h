@@ -36,7 +36,21 @@ public:
     bool canPerform(StandardAction action) const;
     void perform(StandardAction action);
 
+    // The theme's dark variant and the application's icon on its windows. Each costs tens of
+    // milliseconds (the whole theme is parsed again; the icon theme is read and the icon drawn),
+    // so they are applied at the main loop's next turn: after the caller's own work (at launch,
+    // the rest of the launch sequence and the gateway's start), and still before anything is
+    // laid out or drawn, so no window is ever seen without them.
+    void preferDarkTheme();
+    void useApplicationIcon();
+
 private:
+    void applyLooksSoon();
+    static gboolean applyLooks(gpointer);
+
+    bool darkPending_ = false;
+    bool iconPending_ = false;
+    guint looksSource_ = 0;
     GtkAccelGroup* accelGroup_ = nullptr;
     std::vector<Window*> windows_;
     Window* keyWindow_ = nullptr;

@@ -128,7 +128,7 @@ dralmik::Application& Platform::application() {
         // The bundle's own icons, for the windows and the about dialog.
         const std::string icons = parts_->bundle.resourcePath() + "/icons";
         gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons.c_str());
-        gtk_window_set_default_icon_name(desktop().iconName.c_str());
+        desktop().useApplicationIcon();
     }
     return parts_->app;
 }

@@ -63,10 +63,7 @@ Window::Window(const WindowDescription& description, GtkApplication* application
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     const std::string css = "window { background-color: " + cssColor(description.backgroundColor) + "; }";
     gtk_css_provider_load_from_data(css_, css.c_str(), -1, nullptr);
-    if (description.appearance == Appearance::Dark) {
-        if (GtkSettings* settings = gtk_settings_get_default())
-            g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
-    }
+    if (description.appearance == Appearance::Dark) desktop().preferDarkTheme();
 
     GdkGeometry hints{};
     hints.min_width = static_cast<int>(std::ceil(description.minimumSize.width - 1e-9));

@@ -38,6 +38,10 @@ wait_until 5 grep -q '^request /refresh ' "$E2E_LOG" && pass "menu opening refre
 deviation=$(screenshot "$WORK/screen.png")
 if awk "BEGIN { exit !($deviation > 0.02) }"; then pass "screenshot not blank ($deviation)"; else fail "blank screen ($deviation)"; fi
 [ -n "${E2E_SCREENSHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SCREENSHOT"
+# The dark appearance: the menu bar along the window's top has the dark variant's light text.
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --name "^$APP_NAME\$" | head -n1)")"
+bar=$(convert "$WORK/screen.png" -crop "${WIDTH}x20+${X}+${Y}" -colorspace Gray -format "%[fx:maxima]" info:)
+if awk "BEGIN { exit !($bar > 0.6) }"; then pass "menu bar in the dark variant ($bar)"; else fail "menu bar not in the dark variant ($bar)"; fi
 
 alive "$APP_PID" || fail "application ended"
 finish
