@@ -10,6 +10,9 @@
 #   sh bench/window.sh soak [--minutes N]  each minute, the web process's private memory and CPU of
 #                                        the application, the bare window, and the bare window
 #                                        running the application's probe every 2 s (5 minutes)
+#   sh bench/window.sh timeline [runs]   where a launch's time goes: each step both programs
+#                                        write with DRALMIK_LAUNCH_TIMELINE set, and the server's
+#                                        requests, as medians of runs (5) from the program's start
 #
 # The load event is the page's fetch of /loaded, timed by the server; launch is timed from just
 # before the program is started. The application's tree includes its short-lived gateway child
@@ -85,10 +88,11 @@ finish() {  # finish PID
 }
 loads() { grep -c '^loaded ' "$BENCH_TIMES" || true; }
 wait_load() {  # wait_load COUNT: waits until COUNT loads are recorded; prints the last one's time
+    # The server times the load; looking for it seldom leaves the launch the machine's CPU.
     i=0
     while [ "$(loads)" -lt "$1" ]; do
-        i=$((i + 1)); [ $i -gt 300 ] && { say "the page never loaded"; exit 1; }
-        sleep 0.05
+        i=$((i + 1)); [ $i -gt 60 ] && { say "the page never loaded"; exit 1; }
+        sleep 0.25
     done
     sed -n 's/^loaded //p' "$BENCH_TIMES" | tail -n1
 }
@@ -107,6 +111,7 @@ launch_once() {
     t0=$(date +%s%3N)
     start "$1"
     loaded=$(wait_load $((n + 1)))
+    echo "$t0 $loaded" > "$WORK/last.launch"
     pss=0
     if [ "$2" -gt 0 ]; then sleep "$2"; pss=$(pss_kb "$PID"); fi
     finish "$PID"
@@ -150,6 +155,28 @@ idle)
     pb=$(echo "$b0 $b1" | awk -v hz="$HZ" -v s="$seconds" '{ printf "%.3f", ($2 - $1) / hz / s * 100 }')
     say "idle CPU over $seconds s, page shown, whole tree: application $pa% of a core, bare window $pb%, ratio $(echo "$pa $pb" | awk '{ if ($2 > 0) printf "%.2f", $1 / $2; else print "n/a (bare window used no ticks)" }')"
     ;;
+timeline)
+    export DRALMIK_LAUNCH_TIMELINE=1
+    runs=${2:-5}
+    launch_once app 0 >/dev/null; launch_once bare 0 >/dev/null  # warm the caches, not counted
+    : > "$WORK/app.steps"; : > "$WORK/bare.steps"
+    for run in $(seq "$runs"); do
+        for side in app bare; do
+            : > "$WORK/$side.log"
+            launch_once "$side" 0 >/dev/null
+            read -r t0 loaded < "$WORK/last.launch"
+            awk -v t0="$t0" '$1 == "launch-step" { name = $3; for (i = 4; i <= NF; i++) name = name " " $i; printf "%s\t%d\n", name, $2 - t0 }' "$WORK/$side.log" >> "$WORK/$side.steps"
+            awk -v t0="$t0" -v l="$loaded" '$1 == "request" && $3 >= t0 && $3 <= l { printf "server: request %s\t%d\n", $2, $3 - t0 }
+                $1 == "loaded" && $2 == l { printf "server: load event\t%d\n", $2 - t0 }' "$BENCH_TIMES" >> "$WORK/$side.steps"
+        done
+    done
+    for side in app bare; do
+        if [ $side = app ]; then say "application, median of $runs launches (ms from just before the program starts):"; else say "bare window:"; fi
+        cut -f1 "$WORK/$side.steps" | awk '!seen[$0]++' | while IFS= read -r name; do
+            printf '%s\t%s\n' "$(awk -F '\t' -v n="$name" '$1 == n { print $2 }' "$WORK/$side.steps" | median)" "$name"
+        done | sort -n -s -k1,1 | while IFS="$(printf '\t')" read -r ms name; do say "$(printf '  %6s  %s' "$ms" "$name")"; done
+    done
+    ;;
 soak)
     minutes=5
     [ "${2:-}" = --minutes ] && minutes=${3:?--minutes N}
@@ -186,7 +213,7 @@ soak)
     say "growth over $minutes min (MB; per hour at that slope): application $(echo "$ma0 $ma1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare window $(echo "$mb0 $mb1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare + probe $(echo "$mp0 $mp1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }')"
     ;;
 *)
-    say "usage: sh bench/window.sh launch [runs] | memory [runs] | idle [seconds] | soak [--minutes N]"
+    say "usage: sh bench/window.sh launch [runs] | memory [runs] | idle [seconds] | soak [--minutes N] | timeline [runs]"
     exit 2
     ;;
 esac

@@ -5,6 +5,7 @@
 #include "app/gateway/utf8.h"
 #include "app/shell/app_delegate.h"
 #include "common/gateway_home.h"
+#include "common/launch_timeline.h"
 
 namespace dralmik {
 
@@ -67,6 +68,7 @@ void AppDelegate::start() {
         showMessage("Dralmik LLM Gateway could not start", result.error, true);
         return;
     }
+    launchStep("gateway started");
     *child = result.task;
     launcher = result.task;
     children_.push_back(result.task);
@@ -78,6 +80,7 @@ void AppDelegate::received(const std::string& chunk) {
     if (pageShown) return;
     // Megabytes may come before the address. Growing in large steps keeps the copies, and the
     // fresh pages each copy must touch, few; pages reserved but never written cost nothing.
+    if (output.empty()) launchStep("gateway output");
     if (output.capacity() - output.size() < chunk.size()) {
         output.reserve(std::max(output.size() + chunk.size(), 4 * output.capacity()));
     }
@@ -86,6 +89,7 @@ void AppDelegate::received(const std::string& chunk) {
         pageShown = true;
         statusPage_.reset();
         webView->loadRequest(*url, kRequestTimeoutSeconds);
+        launchStep("page requested");
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/shell/main_menu.h"
+#include "common/launch_timeline.h"
 
 namespace dralmik {
 
@@ -35,6 +36,7 @@ std::function<void()> AppDelegate::action(void (AppDelegate::*method)()) {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
+    launchStep("launch sequence");
     Application& application = platform_.application();
     installMainMenu(platform_.menus(), application, action(&AppDelegate::reloadPage));
 
@@ -43,6 +45,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     configuration.allowsBackForwardNavigationGestures = false;
     webView = platform_.makeWebView(configuration);
     webView->setDelegate(weak_from_this());
+    launchStep("web view");
 
     WindowDescription description;
     description.title = "Dralmik LLM Gateway";
@@ -52,6 +55,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     description.appearance = Appearance::Dark;
     description.frameAutosaveName = "DralmikGatewayWindow";
     window = platform_.makeWindow(description);
+    launchStep("window");
     if (platform_.system().isAtLeast(kUnderPageColorSystem)) webView->setUnderPageBackgroundColor(kBackgroundColor);
     window->setContentView(webView);
     window->setDelegate(weak_from_this());
@@ -70,8 +74,11 @@ void AppDelegate::applicationDidFinishLaunching() {
         application.activate();
     }
 
+    launchStep("activation");
     buildStatusItem();
+    launchStep("status item");
     keepIconAtLogin(true);
+    launchStep("login item");
     start();
 }
 

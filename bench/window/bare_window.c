@@ -2,11 +2,24 @@
  * webkit_web_view_load_uri, nothing else.
  *   bare-window URL [PROBE_FILE]
  * With PROBE_FILE it also runs that script in the page every 2 seconds through
- * webkit_web_view_evaluate_javascript, as the application's page-state probe does. */
+ * webkit_web_view_evaluate_javascript, as the application's page-state probe does. With
+ * DRALMIK_LAUNCH_TIMELINE set it writes its launch steps to standard error as the application
+ * does. */
 #include <gtk/gtk.h>
+#include <stdlib.h>
+#include <time.h>
 #include <webkit2/webkit2.h>
 
 static gchar *probe;
+
+static void step(const char *name) {
+    static int enabled = -1;
+    if (enabled < 0) enabled = getenv("DRALMIK_LAUNCH_TIMELINE") != NULL;
+    if (!enabled) return;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    fprintf(stderr, "launch-step %lld %s\n", (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000, name);
+}
 
 static void probed(GObject *view, GAsyncResult *result, gpointer data) {
     (void)data;
@@ -20,15 +33,21 @@ static gboolean run_probe(gpointer view) {
 }
 
 int main(int argc, char **argv) {
+    step("main");
     gtk_init(&argc, &argv);
+    step("toolkit up");
     if (argc < 2) return 2;
     GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    step("window");
     GtkWidget *view = webkit_web_view_new();
+    step("web view");
     gtk_window_set_default_size(GTK_WINDOW(window), 760, 640);
     gtk_container_add(GTK_CONTAINER(window), view);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), argv[1]);
+    step("page requested");
     gtk_widget_show_all(window);
+    step("window shown");
     if (argc > 2 && g_file_get_contents(argv[2], &probe, NULL, NULL)) g_timeout_add(2000, run_probe, view);
     gtk_main();
     return 0;

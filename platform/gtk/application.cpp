@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "common/launch_timeline.h"
 #include "platform/gtk/desktop.h"
 #include "platform/gtk/menu.h"
 #include "platform/gtk/window.h"
@@ -55,6 +56,7 @@ bool Application::registerOnce() {
     if (registered_) return true;
     GError* error = nullptr;
     registered_ = g_application_register(G_APPLICATION(gtkApplication()), nullptr, &error);
+    launchStep("toolkit up, registered on the bus");
     g_clear_error(&error);
     return registered_;
 }
