@@ -101,7 +101,7 @@ ticks() { for p in $(descendants "$1"); do cat "/proc/$p/stat" 2>/dev/null; done
 web_process() { for p in $(descendants "$1"); do [ "$(cat "/proc/$p/comm" 2>/dev/null)" = WebKitWebProces ] && echo "$p"; done | head -n1; }
 private_kb() { awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
 pticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
-median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 HZ=$(getconf CLK_TCK)
 
 # One launch of SIDE: prints its milliseconds to the load event, and its tree's PSS in kB
@@ -165,16 +165,19 @@ timeline)
             : > "$WORK/$side.log"
             launch_once "$side" 0 >/dev/null
             read -r t0 loaded < "$WORK/last.launch"
-            awk -v t0="$t0" '$1 == "launch-step" { name = $3; for (i = 4; i <= NF; i++) name = name " " $i; printf "%s\t%d\n", name, $2 - t0 }' "$WORK/$side.log" >> "$WORK/$side.steps"
-            awk -v t0="$t0" -v l="$loaded" '$1 == "request" && $3 >= t0 && $3 <= l { printf "server: request %s\t%d\n", $2, $3 - t0 }
-                $1 == "loaded" && $2 == l { printf "server: load event\t%d\n", $2 - t0 }' "$BENCH_TIMES" >> "$WORK/$side.steps"
+            awk -v t0="$t0" '$1 == "launch-step" { name = $4; for (i = 5; i <= NF; i++) name = name " " $i; printf "%s\t%d\t%d\n", name, $2 - t0, $3 }' "$WORK/$side.log" >> "$WORK/$side.steps"
+            awk -v t0="$t0" -v l="$loaded" '$1 == "request" && $3 >= t0 && $3 <= l { printf "server: request %s\t%d\t\n", $2, $3 - t0 }
+                $1 == "loaded" && $2 == l { printf "server: load event\t%d\t\n", $2 - t0 }' "$BENCH_TIMES" >> "$WORK/$side.steps"
         done
     done
+    say "medians of $runs launches: ms from just before the program starts, and the CPU ms its own process has used"
     for side in app bare; do
-        if [ $side = app ]; then say "application, median of $runs launches (ms from just before the program starts):"; else say "bare window:"; fi
+        if [ $side = app ]; then say "application:"; else say "bare window:"; fi
         cut -f1 "$WORK/$side.steps" | awk '!seen[$0]++' | while IFS= read -r name; do
-            printf '%s\t%s\n' "$(awk -F '\t' -v n="$name" '$1 == n { print $2 }' "$WORK/$side.steps" | median)" "$name"
-        done | sort -n -s -k1,1 | while IFS="$(printf '\t')" read -r ms name; do say "$(printf '  %6s  %s' "$ms" "$name")"; done
+            at=$(awk -F '\t' -v n="$name" '$1 == n { print $2 }' "$WORK/$side.steps" | median)
+            cpu=$(awk -F '\t' -v n="$name" '$1 == n && $3 != "" { print $3 }' "$WORK/$side.steps" | median)
+            printf '%s|%s|%s\n' "$at" "${cpu:+CPU $cpu}" "$name"
+        done | sort -n -s -t'|' -k1,1 | while IFS='|' read -r at cpu name; do say "$(printf '  %6s  %-8s  %s' "$at" "$cpu" "$name")"; done
     done
     ;;
 soak)

@@ -1,5 +1,7 @@
 #include "common/launch_timeline.h"
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -11,8 +13,11 @@ void launchStep(const char* step) {
     if (!enabled) return;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    std::fprintf(stderr, "launch-step %lld %s\n", static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000,
-                 step);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return static_cast<long long>(t.tv_sec) * 1000 + t.tv_usec / 1000; };
+    std::fprintf(stderr, "launch-step %lld %lld %s\n", static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000,
+                 ms(usage.ru_utime) + ms(usage.ru_stime), step);
 }
 
 }  // namespace dralmik

@@ -7,6 +7,7 @@
  * does. */
 #include <gtk/gtk.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <webkit2/webkit2.h>
 
@@ -18,7 +19,11 @@ static void step(const char *name) {
     if (!enabled) return;
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    fprintf(stderr, "launch-step %lld %s\n", (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000, name);
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    long long cpu = (long long)(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+                    (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+    fprintf(stderr, "launch-step %lld %lld %s\n", (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000, cpu, name);
 }
 
 static void probed(GObject *view, GAsyncResult *result, gpointer data) {
