@@ -78,9 +78,9 @@ void AppDelegate::received(const std::string& chunk) {
     // Once the page is shown nothing reads output again until the next start(), so it stops
     // growing here.
     if (pageShown) return;
+    if (output.empty()) launchStep("gateway output");
     // Megabytes may come before the address. Growing in large steps keeps the copies, and the
     // fresh pages each copy must touch, few; pages reserved but never written cost nothing.
-    if (output.empty()) launchStep("gateway output");
     if (output.capacity() - output.size() < chunk.size()) {
         output.reserve(std::max(output.size() + chunk.size(), 4 * output.capacity()));
     }
