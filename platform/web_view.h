@@ -11,7 +11,9 @@
 // - evaluateJavaScript()'s completion (when given) runs on the main thread with the script's
 //   value when it is a string, and with no value otherwise (an error, another type);
 // - webContentProcessDidTerminate() comes each time the page's process ends; reload() and the
-//   loads start a new one.
+//   loads start a new one;
+// - reload() loads the shown page again, or, while none of the page of the last loadRequest()
+//   has arrived, makes that request again with its time limit.
 #include <functional>
 #include <memory>
 #include <optional>

@@ -90,6 +90,8 @@ void WebView::loadRequest(const Url& url, double timeoutSeconds) {
     WebKitURIRequest* request = webkit_uri_request_new(url.string().c_str());
     webkit_web_view_load_request(view_, request);
     g_object_unref(request);
+    unarrived_ = url;
+    unarrivedTimeoutSeconds_ = timeoutSeconds;
     if (timeoutSeconds > 0) {
         // Stopping the load reports it as failed; the flag tells that failure what it was.
         timeout_ = g_timeout_add(
@@ -107,10 +109,18 @@ void WebView::loadRequest(const Url& url, double timeoutSeconds) {
 
 void WebView::loadHTMLString(const std::string& html) {
     beginLoad();
+    unarrived_.reset();
     webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 
 void WebView::reload() {
+    // A page that never arrived (its process ended first, say) is asked for again, with its
+    // time limit from the start.
+    if (unarrived_) {
+        const Url url = *unarrived_;
+        loadRequest(url, unarrivedTimeoutSeconds_);
+        return;
+    }
     beginLoad();
     webkit_web_view_reload(view_);
 }
@@ -218,7 +228,10 @@ void WebView::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
     // other, so the status page shown before the request (about:blank) may still commit and
     // finish after the request was made; only a page of the request's own counts, wherever its
     // redirects led.
-    if (event == WEBKIT_LOAD_COMMITTED && g_strcmp0(webkit_web_view_get_uri(view), "about:blank") != 0) self->stopTimeout();
+    if (event == WEBKIT_LOAD_COMMITTED && g_strcmp0(webkit_web_view_get_uri(view), "about:blank") != 0) {
+        self->stopTimeout();
+        self->unarrived_.reset();
+    }
     if (event == WEBKIT_LOAD_FINISHED && !webkit_web_view_is_loading(view)) self->supersededLoads_ = 0;
 }
 

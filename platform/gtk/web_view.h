@@ -46,6 +46,10 @@ private:
     int supersededLoads_ = 0;  // loads of ours that a later load of ours cancelled
     guint timeout_ = 0;        // the time limit of the pending request, while nothing has arrived
     bool timedOut_ = false;
+    // The last request of loadRequest() while none of its page has arrived: what reload() asks
+    // for again, since the engine's own reload would load the page shown before it.
+    std::optional<Url> unarrived_;
+    double unarrivedTimeoutSeconds_ = 0;
 };
 
 }  // namespace dralmik::gtk

@@ -32,6 +32,12 @@ own_processes() {
     done
 }
 none_left() { [ -z "$(own_processes)" ]; }
+# The engine's web content process (its name cut to 15 characters).
+web_process() {
+    for pid in $(own_processes); do
+        [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "WebKitWebProces" ] && echo "$pid"
+    done
+}
 
 cleanup() {
     for pid in $STARTED_PIDS $(own_processes); do kill -TERM "$pid" 2>/dev/null; done

@@ -10,11 +10,6 @@ start_app "$B"
 # Each load of the page reports itself (a reload may come from the cache without asking for /).
 pages() { grep -c '^request /loaded ' "$E2E_LOG"; }
 more_pages_than() { [ "$(pages)" -gt "$1" ]; }
-web_process() {
-    for pid in $(own_processes); do
-        [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "WebKitWebProces" ] && echo "$pid"
-    done
-}
 # A redirect to file: (after which the engine may end the page's process) leaves a live page.
 wait_until 20 grep -q '^request /passwd ' "$E2E_LOG" || fail "the page never went to /passwd"
 sleep 3
