@@ -1,5 +1,8 @@
 // Load failures, the end of the page's process, and the page's script dialogs.
+#include <unistd.h>
+
 #include "app/shell/app_delegate.h"
+#include "common/write_all.h"
 
 namespace dralmik {
 
@@ -33,6 +36,7 @@ void AppDelegate::webContentProcessDidTerminate() {
         return;
     }
     lastCrashReload_ = now;
+    writeAll(STDERR_FILENO, "The page's process ended: loading the page again\n");
     webView->reload();
 }
 

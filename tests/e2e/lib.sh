@@ -39,7 +39,17 @@ web_process() {
     done
 }
 
+# What a failed run leaves to read on a machine where the work folder is gone with it: the
+# gateway's events, the application's last words and what was still running.
+report() {
+    [ -n "${E2E_LOG:-}" ] && [ -f "$E2E_LOG" ] && { log "--- gateway log:"; cut -c1-160 "$E2E_LOG" | tail -n 20 >&2; }
+    [ -f "$WORK/app.log" ] && { log "--- application log:"; grep -v '^dbus-daemon' "$WORK/app.log" | tail -n 20 >&2; }
+    log "--- running:"
+    for pid in $(own_processes); do log "$pid $(tr '\0' ' ' < "/proc/$pid/cmdline" 2>/dev/null | cut -c1-160)"; done
+}
+
 cleanup() {
+    [ "$FAILED" -ne 0 ] && report
     for pid in $STARTED_PIDS $(own_processes); do kill -TERM "$pid" 2>/dev/null; done
     sleep 0.5
     for pid in $(own_processes); do kill -KILL "$pid" 2>/dev/null; done
@@ -82,7 +92,8 @@ executable_of() { echo "$1/Contents/MacOS/$APP_NAME"; }
 # start_app BUNDLE [ARGS...]: starts the application in the background; sets APP_PID.
 start_app() {
     b=$1; shift
-    "$(executable_of "$b")" "$@" >>"$WORK/app.log" 2>&1 &
+    # Its launch steps, with their times, go to app.log for the report of a failure.
+    DRALMIK_LAUNCH_TIMELINE=1 "$(executable_of "$b")" "$@" >>"$WORK/app.log" 2>&1 &
     APP_PID=$!
     STARTED_PIDS="$STARTED_PIDS $APP_PID"
 }
