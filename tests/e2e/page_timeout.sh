@@ -8,8 +8,7 @@ export E2E_LOG="$WORK/gateway.log" E2E_GATEWAY=silent
 B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
 start_app "$B"
 
-requests() { grep -c '^request / ' "$E2E_LOG"; }
-requested_twice() { [ "$(requests)" -ge 2 ]; }
+requested_twice() { [ "$(grep -c '^request / ' "$E2E_LOG")" -ge 2 ]; }
 wait_until 20 grep -q '^request / ' "$E2E_LOG" || fail "the page was never requested"
 kill -KILL $(web_process)
 wait_until 10 requested_twice && pass "asked again after its process ended" || fail "not asked again after a kill"
