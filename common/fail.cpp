@@ -9,10 +9,14 @@
 
 namespace dralmik {
 
-void fail(std::string_view message) {
+void logLine(std::string_view message) {
     std::string line(message);
     line += '\n';
     writeAll(STDERR_FILENO, line);
+}
+
+void fail(std::string_view message) {
+    logLine(message);
     std::exit(1);
 }
 

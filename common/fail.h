@@ -1,9 +1,11 @@
 #pragma once
-// The one error exit of both programs: the message and a line feed on standard error, in one
-// write, then exit status 1.
+// What both programs say on standard error: a line, with its line feed, in one write; and the
+// one error exit, that line and then exit status 1.
 #include <string_view>
 
 namespace dralmik {
+
+void logLine(std::string_view message);
 
 [[noreturn]] void fail(std::string_view message);
 

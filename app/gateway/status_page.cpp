@@ -1,9 +1,7 @@
 #include "app/gateway/status_page.h"
 
-#include <unistd.h>
-
 #include "app/shell/app_delegate.h"
-#include "common/write_all.h"
+#include "common/fail.h"
 
 namespace dralmik {
 
@@ -62,7 +60,7 @@ std::string statusPageDocument(std::string_view title, std::string_view detail, 
 void AppDelegate::showMessage(const std::string& title, const std::string& detail, bool canRetry) {
     statusPage_ = StatusPage{title, detail, canRetry};
     // A failure also goes to the session's log, where it outlives the page that shows it.
-    if (canRetry) writeAll(STDERR_FILENO, title + ": " + detail + "\n");
+    if (canRetry) logLine(title + ": " + detail);
     webView->loadHTMLString(statusPageDocument(title, detail, canRetry));
 }
 

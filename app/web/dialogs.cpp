@@ -1,8 +1,6 @@
 // Load failures, the end of the page's process, and the page's script dialogs.
-#include <unistd.h>
-
 #include "app/shell/app_delegate.h"
-#include "common/write_all.h"
+#include "common/fail.h"
 
 namespace dralmik {
 
@@ -36,7 +34,7 @@ void AppDelegate::webContentProcessDidTerminate() {
         return;
     }
     lastCrashReload_ = now;
-    writeAll(STDERR_FILENO, "The page's process ended: loading the page again\n");
+    logLine("The page's process ended: loading the page again");
     webView->reload();
 }
 
