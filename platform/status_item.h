@@ -3,7 +3,7 @@
 // while the process runs; a click on it opens its menu; setImage() shows the drawn icon, which
 // as a template image is recoloured to suit the bar; the tooltip names the item. The delegate
 // hears of a click that the bar turned into activating the item instead of opening its menu,
-// and that no status area can show the item (it shows as soon as one appears).
+// that no status area can show the item, and that one shows it (again).
 #include <memory>
 #include <string>
 
@@ -17,6 +17,7 @@ public:
     virtual ~StatusItemDelegate() = default;
     virtual void statusItemWasActivated() = 0;
     virtual void statusItemCannotBeShown() = 0;
+    virtual void statusItemIsShown() = 0;
 };
 
 class StatusItem {

@@ -30,6 +30,8 @@ struct WindowDescription {
 class WindowDelegate {
 public:
     virtual ~WindowDelegate() = default;
+    // Asked before the window closes by the user's hand; false keeps it open.
+    virtual bool windowShouldClose() = 0;
     virtual void windowWillClose() = 0;
 };
 
@@ -45,6 +47,7 @@ public:
     virtual std::optional<Rect> savedFrame() const = 0;
     virtual void makeKeyAndOrderFront() = 0;
     virtual bool isMiniaturized() const = 0;
+    virtual void miniaturize() = 0;
     virtual void deminiaturize() = 0;
 };
 

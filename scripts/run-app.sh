@@ -30,7 +30,7 @@ if [ "${DRALMIK_RUN_INNER:-}" != 1 ]; then
 fi
 
 # Inside the private session.
-MENU_PATH=/org/ayatana/NotificationItem/dralmik_gateway/Menu
+MENU_PATH=/StatusNotifierItem/Menu
 "$APP" "$@" &
 PID=$!
 

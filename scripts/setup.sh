@@ -6,7 +6,7 @@ set -eu
 PACKAGES="cmake g++ make pkg-config git
 libgtest-dev libgmock-dev libbenchmark-dev
 liburiparser-dev nlohmann-json3-dev libplist-dev
-libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libcairo2-dev libx11-dev
+libgtk-3-dev libwebkit2gtk-4.1-dev libdbusmenu-gtk3-dev libcairo2-dev libx11-dev
 nodejs
 xvfb xauth x11-utils xdotool imagemagick dbus dbus-x11 libglib2.0-bin procps
 file dpkg-dev lintian desktop-file-utils appstream

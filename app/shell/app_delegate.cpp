@@ -84,6 +84,14 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed() { return false; }
 
+// With no status area to bring it back from, the window is the application's only face: closing
+// it puts it in the dock instead of away.
+bool AppDelegate::windowShouldClose() {
+    if (statusItemShown_.value_or(true)) return true;
+    window->miniaturize();
+    return false;
+}
+
 void AppDelegate::windowWillClose() { platform_.application().setActivationPolicy(ActivationPolicy::Accessory); }
 
 void AppDelegate::applicationShouldHandleReopen() { showWindow(); }

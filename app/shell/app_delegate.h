@@ -24,6 +24,7 @@ public:
     // Application and window lifecycle (app/shell/app_delegate.cpp).
     void applicationDidFinishLaunching() override;
     bool applicationShouldTerminateAfterLastWindowClosed() override;
+    bool windowShouldClose() override;
     void windowWillClose() override;
     void applicationShouldHandleReopen() override;
     void applicationWillTerminate() override;
@@ -40,6 +41,7 @@ public:
     void menuWillOpen() override;
     void statusItemWasActivated() override;
     void statusItemCannotBeShown() override;
+    void statusItemIsShown() override;
     // The actions of the menu items (app/statusbar/commands.cpp, showWindow here).
     void showWindow();
     void disconnect();
@@ -71,6 +73,8 @@ private:
     std::shared_ptr<MenuItem> stopItem;
     std::shared_ptr<Timer> stateTimer;
     bool hiddenStartNoticed_ = false;
+    // Whether a status area shows the item: unknown until the bar says.
+    std::optional<bool> statusItemShown_;
     const std::string resources;
     const bool startedAtLogin;
 

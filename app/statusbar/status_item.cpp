@@ -49,13 +49,16 @@ void AppDelegate::buildStatusItem() {
 void AppDelegate::statusItemWasActivated() { showWindow(); }
 
 // A start at login shows no window: with no status area either, nothing would say that the
-// gateway runs, so one notice says so and opens the window when clicked. A start that shows the
-// window needs none.
+// gateway runs, so one notice says so and opens the window when clicked; where no notice can be
+// shown, the window opens. A start that shows the window needs none.
 void AppDelegate::statusItemCannotBeShown() {
+    statusItemShown_ = false;
     if (!startedAtLogin || hiddenStartNoticed_) return;
     hiddenStartNoticed_ = true;
     platform_.notifications().post({"Dralmik LLM Gateway", "The gateway is running in the background. Click to open it.",
-                                    action(&AppDelegate::showWindow)});
+                                    action(&AppDelegate::showWindow), action(&AppDelegate::showWindow)});
 }
+
+void AppDelegate::statusItemIsShown() { statusItemShown_ = true; }
 
 }  // namespace dralmik

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/application.h"
@@ -33,6 +34,11 @@ public:
     // Called by the menu that lists the windows once it exists.
     std::function<void(Window*)> windowAdded;
 
+    // The activation token that the next window brought forward presents with (from the tray
+    // host or the notification server): taken once.
+    void setActivationToken(std::string token) { activationToken_ = std::move(token); }
+    std::string takeActivationToken() { return std::exchange(activationToken_, {}); }
+
     bool canPerform(StandardAction action) const;
     void perform(StandardAction action);
 
@@ -48,6 +54,7 @@ private:
     void applyLooksSoon();
     static gboolean applyLooks(gpointer);
 
+    std::string activationToken_;
     bool darkPending_ = false;
     bool iconPending_ = false;
     guint looksSource_ = 0;

@@ -54,6 +54,15 @@ PixelFrame keepTitleBarReachable(PixelFrame frame, const std::vector<PixelFrame>
         }
     }
     const PixelFrame& m = *best;
+    long long onScreen = 0;
+    for (const PixelFrame& each : monitors) {
+        onScreen += overlap(frame.x, frame.width, each.x, each.width) * overlap(frame.top, frame.height, each.top, each.height);
+    }
+    if (2 * onScreen < static_cast<long long>(frame.width) * frame.height) {
+        frame.x = std::clamp(frame.x, m.x, std::max(m.x, m.x + m.width - frame.width));
+        frame.top = std::clamp(frame.top, m.top, std::max(m.top, m.top + m.height - frame.height));
+        return frame;
+    }
     const int grip = std::min(kTitleBarGrip, frame.width);
     frame.top = std::clamp(frame.top, m.top, std::max(m.top, m.top + m.height - kTitleBarHeight));
     frame.x = std::clamp(frame.x, m.x + grip - frame.width, std::max(m.x + grip - frame.width, m.x + m.width - grip));
@@ -84,12 +93,14 @@ std::optional<PixelFrame> FrameStore::load(const std::string& name) const {
     return result;
 }
 
-bool FrameStore::save(const std::string& name, const PixelFrame& p) const {
+bool FrameStore::save(const std::string& name, const PixelFrame& p, bool withPosition) const {
     GKeyFile* file = g_key_file_new();
     // Other names in the same file are kept.
     g_key_file_load_from_file(file, path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
-    g_key_file_set_integer(file, name.c_str(), "left", p.x);
-    g_key_file_set_integer(file, name.c_str(), "top", p.top);
+    if (withPosition) {
+        g_key_file_set_integer(file, name.c_str(), "left", p.x);
+        g_key_file_set_integer(file, name.c_str(), "top", p.top);
+    }
     g_key_file_set_integer(file, name.c_str(), "width", p.width);
     g_key_file_set_integer(file, name.c_str(), "height", p.height);
     gsize length = 0;

@@ -31,7 +31,8 @@ inline constexpr int kTitleBarHeight = 40;
 inline constexpr int kTitleBarGrip = 120;
 
 // The frame moved, if it must be, so that its title bar lies on a monitor with room to grab
-// it: on the monitor that shows most of the title bar, or else the nearest one.
+// it: on the monitor that shows most of the title bar, or else the nearest one. A frame that
+// is mostly off every monitor is moved wholly onto the nearest one (as far as it fits).
 PixelFrame keepTitleBarReachable(PixelFrame frame, const std::vector<PixelFrame>& monitors);
 
 class FrameStore {
@@ -39,7 +40,9 @@ public:
     explicit FrameStore(std::string path);
     // The saved frame, as a pixel frame; none when nothing valid was saved under the name.
     std::optional<PixelFrame> load(const std::string& name) const;
-    bool save(const std::string& name, const PixelFrame& frame) const;
+    // Without the position (where the compositor places windows and never says where), only the
+    // size is written; a position saved before is kept.
+    bool save(const std::string& name, const PixelFrame& frame, bool withPosition = true) const;
     const std::string& path() const { return path_; }
 
 private:

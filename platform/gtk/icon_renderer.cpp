@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 namespace dralmik::gtk {
 namespace {
@@ -111,36 +113,66 @@ cairo_surface_t* draw(const Image& image, const RenderOptions& options, int widt
     return surface;
 }
 
-}  // namespace
-
-std::optional<std::string> renderPng(const Image& image, const RenderOptions& options) {
+// The drawing on a new ARGB32 surface of the canvas's pixel size.
+cairo_surface_t* renderSurface(const Image& image, const RenderOptions& options) {
     const Size size = options.canvas.width > 0 && options.canvas.height > 0 ? options.canvas : image.size;
     const int width = std::max(1, static_cast<int>(std::ceil(size.width * options.scale - 1e-9)));
     const int height = std::max(1, static_cast<int>(std::ceil(size.height * options.scale - 1e-9)));
     cairo_surface_t* surface = draw(image, options, width, height, 0);
+    if (!image.isTemplate) return surface;
 
-    if (image.isTemplate) {
-        // Keep only the shape: paint the tint through the drawing's alpha, over the halo.
-        cairo_surface_t* tinted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-        cairo_t* tc = cairo_create(tinted);
-        if (options.haloWidth > 0) {
-            cairo_surface_t* halo = draw(image, options, width, height, 2 * options.haloWidth);
-            setSource(tc, options.templateHalo);
-            cairo_mask_surface(tc, halo, 0, 0);
-            cairo_surface_destroy(halo);
-        }
-        setSource(tc, options.templateTint);
-        cairo_mask_surface(tc, surface, 0, 0);
-        cairo_destroy(tc);
-        cairo_surface_destroy(surface);
-        surface = tinted;
+    // Keep only the shape: paint the tint through the drawing's alpha, over the halo.
+    cairo_surface_t* tinted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* tc = cairo_create(tinted);
+    if (options.haloWidth > 0) {
+        cairo_surface_t* halo = draw(image, options, width, height, 2 * options.haloWidth);
+        setSource(tc, options.templateHalo);
+        cairo_mask_surface(tc, halo, 0, 0);
+        cairo_surface_destroy(halo);
     }
+    setSource(tc, options.templateTint);
+    cairo_mask_surface(tc, surface, 0, 0);
+    cairo_destroy(tc);
+    cairo_surface_destroy(surface);
+    return tinted;
+}
 
+}  // namespace
+
+std::optional<std::string> renderPng(const Image& image, const RenderOptions& options) {
+    cairo_surface_t* surface = renderSurface(image, options);
     std::string png;
     const cairo_status_t status = cairo_surface_write_to_png_stream(surface, appendBytes, &png);
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS) return std::nullopt;
     return png;
+}
+
+Pixels renderPixels(const Image& image, const RenderOptions& options) {
+    cairo_surface_t* surface = renderSurface(image, options);
+    cairo_surface_flush(surface);
+    Pixels pixels;
+    pixels.width = cairo_image_surface_get_width(surface);
+    pixels.height = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    pixels.argb.reserve(static_cast<size_t>(pixels.width) * pixels.height * 4);
+    for (int y = 0; y < pixels.height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+        for (int x = 0; x < pixels.width; ++x) {
+            // cairo keeps premultiplied native-endian words; the tray protocol takes straight
+            // alpha, most significant byte first.
+            const uint32_t p = row[x];
+            const unsigned a = p >> 24;
+            auto channel = [a](unsigned c) { return static_cast<char>(a ? std::min(255u, (c * 255 + a / 2) / a) : 0); };
+            pixels.argb.push_back(static_cast<char>(a));
+            pixels.argb.push_back(channel((p >> 16) & 0xff));
+            pixels.argb.push_back(channel((p >> 8) & 0xff));
+            pixels.argb.push_back(channel(p & 0xff));
+        }
+    }
+    cairo_surface_destroy(surface);
+    return pixels;
 }
 
 }  // namespace dralmik::gtk

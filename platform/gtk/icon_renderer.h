@@ -1,6 +1,6 @@
 #pragma once
-// Renders an Image (a list of drawing operations in points) into PNG bytes with cairo. Used
-// for the tray icon, which the tray protocol takes as a file; kept free of GTK so that it runs
+// Renders an Image (a list of drawing operations in points) into PNG bytes or raw pixels with
+// cairo, for the tray icon, which hosts take as a file or as pixels; kept free of GTK so that it runs
 // without a display.
 #include <optional>
 #include <string>
@@ -26,5 +26,14 @@ struct RenderOptions {
 // The PNG file contents, or none when cairo could not encode the surface. The pixel size is
 // the canvas's (or the image's) point size times the scale, rounded up.
 std::optional<std::string> renderPng(const Image& image, const RenderOptions& options);
+
+// The same picture as straight-alpha ARGB pixels, each most significant byte first, row by row:
+// what the tray protocol's pixmaps carry.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::string argb;
+};
+Pixels renderPixels(const Image& image, const RenderOptions& options);
 
 }  // namespace dralmik::gtk

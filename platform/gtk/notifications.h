@@ -1,8 +1,10 @@
 #pragma once
-// Notices as GNotifications of the application: GLib hands them to the desktop's notification
-// service (org.gtk.Notifications where the shell has it, org.freedesktop.Notifications
-// otherwise), naming the application's id and desktop entry. A click on a notice activates the
-// application's action "app.notice" with the notice's id, which runs the notice's action.
+// Notices over org.freedesktop.Notifications, which every notification server serves (GNOME's
+// shell too, with no desktop entry needed): the server's answer says whether the notice was
+// taken, and a click comes back as its default action, after the activation token the server
+// hands out for it, which the window then presents with.
+#include <gio/gio.h>
+
 #include <functional>
 #include <map>
 #include <string>
@@ -11,18 +13,21 @@
 
 namespace dralmik::gtk {
 
-class Application;
-
 class Notifications final : public dralmik::Notifications {
 public:
-    explicit Notifications(Application& application) : application_(application) {}
+    Notifications() = default;
+    ~Notifications() override;
     void post(const Notice& notice) override;
 
 private:
-    Application& application_;
-    bool actionAdded_ = false;
-    int posted_ = 0;
-    std::map<std::string, std::function<void()>> actions_;
+    static void onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal,
+                         GVariant* parameters, gpointer self);
+    void listen();
+
+    GDBusConnection* bus_ = nullptr;
+    guint subscription_ = 0;
+    // The clicks' actions by the server's id of each notice shown.
+    std::map<guint32, std::function<void()>> actions_;
 };
 
 }  // namespace dralmik::gtk

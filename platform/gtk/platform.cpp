@@ -73,7 +73,7 @@ struct Platform::Parts {
           singleInstance(app), launcher(mainQueue),
           statusBar({ownFolder(g_get_user_runtime_dir(), bundle) + "/icons", bundle.resourcePath() + "/icons",
                      bundle.bundleIdentifier().value_or("dralmik-gateway")}),
-          notifications(app) {}
+          notifications() {}
 
     posix::PosixProcessInfo processInfo;
     posix::PosixBundle bundle;

@@ -1,5 +1,5 @@
 #pragma once
-// The Linux desktop backend: every port on GTK 3, WebKitGTK, AppIndicator and GLib, with the
+// The Linux desktop backend: every port on GTK 3, WebKitGTK, libdbusmenu and GLib, with the
 // POSIX pieces for processes, files and the bundle. The accessors that the command-line paths
 // use (processInfo, bundle, system, appService, singleInstance, files) need no display; the
 // toolkit comes up with the first call of application().

@@ -1,24 +1,65 @@
 #include "platform/gtk/status_item.h"
 
 #include <X11/Xlib.h>
+#include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
+#include <libdbusmenu-gtk/parser.h>
 
 #include <algorithm>
-#include <map>
 
 #include "platform/gtk/desktop.h"
-#include "platform/gtk/icon_renderer.h"
 #include "platform/gtk/menu.h"
 #include "platform/posix/file_io.h"
 
 namespace dralmik::gtk {
 namespace {
 
-// The indicator's id names its objects on the bus: /org/ayatana/NotificationItem/dralmik_gateway
-// and .../Menu for its dbusmenu.
-constexpr const char* kIndicatorId = "dralmik-gateway";
+// The id hosts know the first item by; further items get a number after it.
+constexpr const char* kItemId = "dralmik-gateway";
+constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
+constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
+constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 // Tray icons are square: 22 points, the size panels ask for most.
 constexpr double kIconPoints = 22;
+// The pixel sizes offered to hosts that take pixels: they pick the nearest to their panel.
+constexpr int kPixmapSizes[] = {16, 22, 24, 32, 44, 64};
+
+constexpr const char* kIntrospection = R"xml(<node>
+<interface name="org.kde.StatusNotifierItem">
+  <property name="Category" type="s" access="read"/>
+  <property name="Id" type="s" access="read"/>
+  <property name="Title" type="s" access="read"/>
+  <property name="Status" type="s" access="read"/>
+  <property name="WindowId" type="i" access="read"/>
+  <property name="IconThemePath" type="s" access="read"/>
+  <property name="IconName" type="s" access="read"/>
+  <property name="IconPixmap" type="a(iiay)" access="read"/>
+  <property name="OverlayIconName" type="s" access="read"/>
+  <property name="OverlayIconPixmap" type="a(iiay)" access="read"/>
+  <property name="AttentionIconName" type="s" access="read"/>
+  <property name="AttentionIconPixmap" type="a(iiay)" access="read"/>
+  <property name="AttentionMovieName" type="s" access="read"/>
+  <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
+  <property name="ItemIsMenu" type="b" access="read"/>
+  <property name="Menu" type="o" access="read"/>
+  <method name="ContextMenu"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+  <method name="Activate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+  <method name="SecondaryActivate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+  <method name="Scroll"><arg name="delta" type="i" direction="in"/><arg name="orientation" type="s" direction="in"/></method>
+  <method name="ProvideXdgActivationToken"><arg name="token" type="s" direction="in"/></method>
+  <signal name="NewTitle"/>
+  <signal name="NewIcon"/>
+  <signal name="NewAttentionIcon"/>
+  <signal name="NewOverlayIcon"/>
+  <signal name="NewToolTip"/>
+  <signal name="NewStatus"><arg name="status" type="s"/></signal>
+</interface>
+</node>)xml";
+
+GDBusInterfaceInfo* itemInterface() {
+    static GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
+    return node->interfaces[0];
+}
 
 // The icons are drawn again at every start into the session's runtime folder: swapped in whole,
 // so that a host never reads half a file, but not waited onto the disk.
@@ -26,70 +67,87 @@ bool writeIcon(const std::string& path, std::string_view contents) {
     return posix::writeFileCreatingFolders(path, contents, nullptr, posix::Durability::Replaceable);
 }
 
-int displayScale() {
-    GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
-    if (!monitor && display && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
-    return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
+GVariant* pixmapArray(const std::vector<Pixels>& pixmaps) {
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
+    for (const Pixels& p : pixmaps) {
+        GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, p.argb.data(), p.argb.size(), 1);
+        g_variant_builder_add(&builder, "(ii@ay)", p.width, p.height, bytes);
+    }
+    return g_variant_builder_end(&builder);
 }
 
-// The items by object path, for the activations that the bus thread hands to the main loop.
-std::map<std::string, StatusItem*>& itemsByPath() {
-    static std::map<std::string, StatusItem*> items;
-    return items;
+bool onX11() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display && GDK_IS_X11_DISPLAY(display);
 }
 
-// Whether an XEmbed tray manager runs on the X display (on Wayland there is none).
-bool trayManagerRuns() {
-    GdkDisplay* display = gdk_display_get_default();
-    if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
-    Display* x = GDK_DISPLAY_XDISPLAY(display);
-    const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x));
-    return XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None;
+void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant* parameters,
+                  GDBusMethodInvocation* invocation, gpointer data) {
+    auto* self = static_cast<StatusItem*>(data);
+    // Answered first: what a call does may take a while (a window shown, a menu popped up).
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    if (g_str_equal(method, "Activate") || g_str_equal(method, "SecondaryActivate")) {
+        self->activate(g_str_equal(method, "SecondaryActivate"));
+    } else if (g_str_equal(method, "ContextMenu")) {
+        gint32 x = 0, y = 0;
+        g_variant_get(parameters, "(ii)", &x, &y);
+        self->contextMenu(x, y);
+    } else if (g_str_equal(method, "ProvideXdgActivationToken")) {
+        const gchar* token = nullptr;
+        g_variant_get(parameters, "(&s)", &token);
+        self->provideActivationToken(token);
+    }
+    // Scroll: the item has nothing to scroll through.
+}
+
+GVariant* onGetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name, GError**,
+                        gpointer data) {
+    return static_cast<StatusItem*>(data)->property(name);
 }
 
 }  // namespace
 
-StatusItem::StatusItem(std::string id, const StatusIcons& icons)
-    : id_(std::move(id)), iconFolder_(icons.folder), bundleIcons_(icons.bundleIcons), iconName_(icons.name) {
-    indicator_ = app_indicator_new(id_.c_str(), "", APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
-    app_indicator_set_title(indicator_, desktop().applicationName.c_str());
-    // An indicator without a menu is not exported at all: give it an empty one until the
-    // core's menu comes.
-    placeholder_ = gtk_menu_new();
-    g_object_ref_sink(placeholder_);
-    app_indicator_set_menu(indicator_, GTK_MENU(placeholder_));
-    app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_ACTIVE);
-
-    // The library's object path for the id; the bus connection is the same shared one.
-    path_ = "/org/ayatana/NotificationItem/" + id_;
-    std::replace(path_.begin(), path_.end(), '-', '_');
-    itemsByPath()[path_] = this;
+StatusItem::StatusItem(std::string id, std::string path, const StatusIcons& icons)
+    : id_(std::move(id)), path_(std::move(path)), cancellable_(g_cancellable_new()), iconFolder_(icons.folder),
+      bundleIcons_(icons.bundleIcons), iconName_(icons.name), toolTip_(desktop().applicationName) {
     bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (bus_) {
-        filter_ = g_dbus_connection_add_filter(bus_, filter, g_strdup(path_.c_str()), g_free);
-        watch_ = g_bus_watch_name_on_connection(bus_, "org.kde.StatusNotifierWatcher", G_BUS_NAME_WATCHER_FLAGS_NONE,
-                                                nullptr, onWatcherVanished, this, nullptr);
+        static const GDBusInterfaceVTable vtable{onMethodCall, onGetProperty, nullptr, {}};
+        object_ = g_dbus_connection_register_object(bus_, path_.c_str(), itemInterface(), &vtable, this, nullptr, nullptr);
+        menuServer_ = dbusmenu_server_new((path_ + "/Menu").c_str());
     }
 }
 
 StatusItem::~StatusItem() {
-    itemsByPath().erase(path_);
+    g_cancellable_cancel(cancellable_);
+    g_object_unref(cancellable_);
     if (watch_) g_bus_unwatch_name(watch_);
-    if (filter_) g_dbus_connection_remove_filter(bus_, filter_);
+    if (hostSignal_) g_dbus_connection_signal_unsubscribe(bus_, hostSignal_);
+    if (object_) g_dbus_connection_unregister_object(bus_, object_);
+    if (menuServer_) g_object_unref(menuServer_);
+    if (fallback_) g_object_unref(fallback_);
     if (bus_) g_object_unref(bus_);
-    g_object_unref(indicator_);
-    g_object_unref(placeholder_);
+}
+
+void StatusItem::setDelegate(std::weak_ptr<StatusItemDelegate> delegate) {
+    delegate_ = std::move(delegate);
+    // Whether a host shows the item is found out from here on, so that the delegate hears it.
+    if (bus_ && !watch_) {
+        watch_ = g_bus_watch_name_on_connection(bus_, kWatcher, G_BUS_NAME_WATCHER_FLAGS_NONE, onWatcherAppeared,
+                                                onWatcherVanished, this, nullptr);
+    } else if (!bus_) {
+        setFallback(true);
+    }
 }
 
 void StatusItem::setImage(const Image& image) {
-    // The tray takes icons by name from the item's icon theme folder:
+    // Hosts take the icon by name from the item's icon theme folder, or as pixels:
     //   hicolor/symbolic/apps/<name>-symbolic.svg   the bundle's symbolic icon, the name given to
-    //                                               hosts: those on GTK recolour it to suit the panel
-    //   hicolor/22x22/apps/<name>.png, 22x22@2/...  the drawing, square, at 1x and 2x: what a host
-    //                                               that wants pixels finds for the same name
-    //   <name>-symbolic.png                         the drawing at the display's scale, for hosts
-    //                                               that open <folder>/<icon name>.png
+    //                                               hosts: GTK hosts and Plasma recolour it
+    //   hicolor/22x22/apps/<name>.png, 22x22@2/...  the drawing at 1x and 2x: what a host that
+    //                                               wants a regular icon finds for the same name
+    //   IconPixmap                                  the drawing at each of kPixmapSizes
     // The drawing is white with a dark outline, so that it reads on light and dark panels alike.
     const std::string theme = iconFolder_ + "/" + id_;
     gchar* symbolic = nullptr;
@@ -99,86 +157,299 @@ void StatusItem::setImage(const Image& image) {
                             &length, nullptr) &&
         writeIcon(theme + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg", std::string_view(symbolic, length));
     g_free(symbolic);
-    const std::string name = haveSymbolic ? iconName_ + "-symbolic" : iconName_;
 
+    RenderOptions options;
+    options.templateTint = {1, 1, 1, 1};
+    options.templateHalo = {0.1, 0.1, 0.1, 0.9};
+    options.haloWidth = 1;
     bool written = false;
     for (int scale : {1, 2}) {
-        RenderOptions options;
         options.scale = scale;
         options.canvas = {kIconPoints, kIconPoints};
-        options.templateTint = {1, 1, 1, 1};
-        options.templateHalo = {0.1, 0.1, 0.1, 0.9};
-        options.haloWidth = 1;
         const auto png = renderPng(image, options);
-        if (!png) continue;
         const std::string folder = scale == 1 ? "/hicolor/22x22/apps/" : "/hicolor/22x22@2/apps/";
-        written = writeIcon(theme + folder + iconName_ + ".png", *png) || written;
-        if (scale == std::min(2, displayScale())) writeIcon(theme + "/" + name + ".png", *png);
+        if (png) written = writeIcon(theme + folder + iconName_ + ".png", *png) || written;
     }
-    if (!written && !haveSymbolic) return;
-    app_indicator_set_icon_theme_path(indicator_, theme.c_str());
-    app_indicator_set_icon_full(indicator_, name.c_str(), desktop().applicationName.c_str());
+    pixmaps_.clear();
+    for (int size : kPixmapSizes) {
+        // The drawing fills the square at every size: the 22-point icon, scaled.
+        options.scale = size / kIconPoints;
+        options.canvas = {kIconPoints, kIconPoints};
+        pixmaps_.push_back(renderPixels(image, options));
+    }
+    themePath_ = written || haveSymbolic ? theme : "";
+    shownIconName_ = haveSymbolic ? iconName_ + "-symbolic" : written ? iconName_ : "";
+    emit("NewIcon");
+    updateFallbackIcon();
+}
+
+void StatusItem::setToolTip(const std::string& toolTip) {
+    toolTip_ = toolTip;
+    emit("NewToolTip");
+    emit("NewTitle");
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    if (fallback_) gtk_status_icon_set_tooltip_text(fallback_, toolTip_.c_str());
+    G_GNUC_END_IGNORE_DEPRECATIONS
 }
 
 void StatusItem::setMenu(std::shared_ptr<dralmik::Menu> menu) {
     menu_ = std::dynamic_pointer_cast<Menu>(menu);
-    if (!menu_) return;
+    if (!menu_ || !menuServer_) return;
     GtkWidget* popup = menu_->popup();
-    gtk_widget_show(popup);
-    app_indicator_set_menu(indicator_, GTK_MENU(popup));
-    // The tray host draws the menu itself from its dbusmenu copy, so the GtkMenu never pops
-    // up. The host's AboutToShow reaches the copy's root item, which the dbusmenu parser keeps
-    // on the menu widget under this key.
-    if (auto* root = static_cast<GObject*>(g_object_get_data(G_OBJECT(popup), "dbusmenu-gtk-parser-cached-item"))) {
-        g_signal_connect(root, "about-to-show", G_CALLBACK(+[](GObject*, gpointer menu) -> gboolean {
-                             static_cast<Menu*>(menu)->willOpen();
-                             return FALSE;
-                         }),
-                         menu_.get());
+    // The exporter mirrors the GtkMenu over dbusmenu: titles, visibility and sensitivity as
+    // they change, and a host's click as the item's activate.
+    DbusmenuMenuitem* root = dbusmenu_gtk_parse_menu_structure(popup);
+    dbusmenu_server_set_root(menuServer_, root);
+    // The host's AboutToShow reaches the root item just before it draws the menu.
+    g_signal_connect(root, "about-to-show", G_CALLBACK(+[](DbusmenuMenuitem*, gpointer menu) -> gboolean {
+                         static_cast<Menu*>(menu)->willOpen();
+                         return FALSE;
+                     }),
+                     menu_.get());
+    g_object_unref(root);
+}
+
+GVariant* StatusItem::property(const char* name) const {
+    const std::string n = name;
+    if (n == "Category") return g_variant_new_string("ApplicationStatus");
+    if (n == "Id") return g_variant_new_string(id_.c_str());
+    if (n == "Title") return g_variant_new_string(toolTip_.c_str());
+    if (n == "Status") return g_variant_new_string("Active");
+    if (n == "WindowId") return g_variant_new_int32(0);
+    if (n == "IconThemePath") return g_variant_new_string(themePath_.c_str());
+    if (n == "IconName") return g_variant_new_string(shownIconName_.c_str());
+    if (n == "IconPixmap") return pixmapArray(pixmaps_);
+    if (n == "OverlayIconPixmap" || n == "AttentionIconPixmap") return pixmapArray({});
+    if (n == "ToolTip") {
+        return g_variant_new("(s@a(iiay)ss)", "", pixmapArray({}), toolTip_.c_str(), "");
     }
+    // A left click activates the item (the window opens); the menu is a right click away.
+    if (n == "ItemIsMenu") return g_variant_new_boolean(FALSE);
+    if (n == "Menu") return g_variant_new_object_path((path_ + "/Menu").c_str());
+    return g_variant_new_string("");  // the overlay and attention names, the movie: none
 }
 
-// On the bus's own thread: takes the item's Activate and SecondaryActivate calls, which the
-// library would refuse, to the main loop.
-GDBusMessage* StatusItem::filter(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer path) {
-    if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL) return message;
-    const char* member = g_dbus_message_get_member(message);
-    if (g_strcmp0(g_dbus_message_get_path(message), static_cast<const char*>(path)) != 0 ||
-        g_strcmp0(g_dbus_message_get_interface(message), "org.kde.StatusNotifierItem") != 0 ||
-        (g_strcmp0(member, "Activate") != 0 && g_strcmp0(member, "SecondaryActivate") != 0))
-        return message;
-    g_idle_add(
-        +[](gpointer call) -> gboolean {
-            auto* message = static_cast<GDBusMessage*>(call);
-            auto found = itemsByPath().find(g_dbus_message_get_path(message));
-            if (found != itemsByPath().end()) found->second->activated(message);
-            g_object_unref(message);
-            return G_SOURCE_REMOVE;
-        },
-        message);  // the filter's reference goes with it
-    return nullptr;
+void StatusItem::emit(const char* signal, GVariant* parameters) {
+    if (object_) g_dbus_connection_emit_signal(bus_, nullptr, path_.c_str(), kItemInterface, signal, parameters, nullptr);
 }
 
-void StatusItem::activated(GDBusMessage* call) {
-    GDBusMessage* reply = g_dbus_message_new_method_reply(call);
-    g_dbus_connection_send_message(bus_, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr, nullptr);
-    g_object_unref(reply);
+void StatusItem::activate(bool) {
     if (auto delegate = delegate_.lock()) delegate->statusItemWasActivated();
 }
 
-// Also called at the start when no watcher runs. Without one the library shows the item in an
-// XEmbed tray, if a tray manager runs; when a watcher comes later, the library registers there.
+void StatusItem::contextMenu(int x, int y) {
+    // On Wayland nothing outside a window of ours can place a menu: the window opens instead,
+    // where the page has the same commands.
+    if (onX11()) {
+        popUpMenu(x, y, nullptr);
+    } else {
+        activate(false);
+    }
+}
+
+void StatusItem::provideActivationToken(const std::string& token) { desktop().setActivationToken(token); }
+
+void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor) {
+    if (!menu_) return;
+    menu_->willOpen();
+    GtkWidget* popup = menu_->popup();
+    struct Point {
+        int x, y;
+    };
+    static Point point;
+    point = {x, y};
+    // The menu goes where the host asked, or by the XEmbed icon; no newer call places a menu
+    // outside a window of its own.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    if (anchor) {
+        gtk_menu_popup(GTK_MENU(popup), nullptr, nullptr, gtk_status_icon_position_menu, anchor, 0,
+                       gtk_get_current_event_time());
+    } else {
+        gtk_menu_popup(
+            GTK_MENU(popup), nullptr, nullptr,
+            [](GtkMenu*, gint* px, gint* py, gboolean* pushIn, gpointer) {
+                *px = point.x;
+                *py = point.y;
+                *pushIn = TRUE;
+            },
+            nullptr, 0, gtk_get_current_event_time());
+    }
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+void StatusItem::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer data) {
+    auto* self = static_cast<StatusItem*>(data);
+    self->watcher_ = owner;
+    self->setFallback(false);
+    self->registerWithWatcher();
+}
+
+// Also called at the start when no watcher runs.
 void StatusItem::onWatcherVanished(GDBusConnection*, const gchar*, gpointer data) {
     auto* self = static_cast<StatusItem*>(data);
-    if (trayManagerRuns()) return;
-    if (auto delegate = self->delegate_.lock()) delegate->statusItemCannotBeShown();
+    self->watcher_.clear();
+    if (self->hostSignal_) g_dbus_connection_signal_unsubscribe(self->bus_, std::exchange(self->hostSignal_, 0));
+    self->setFallback(true);
+}
+
+void StatusItem::registerWithWatcher() {
+    // A host that comes after the item is registered shows it then.
+    if (!hostSignal_) {
+        hostSignal_ = g_dbus_connection_signal_subscribe(
+            bus_, watcher_.c_str(), kWatcher, "StatusNotifierHostRegistered", kWatcherPath, nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE,
+            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer self) {
+                static_cast<StatusItem*>(self)->setShown(true);
+            },
+            this, nullptr);
+    }
+    g_dbus_connection_call(
+        bus_, watcher_.c_str(), kWatcherPath, kWatcher, "RegisterStatusNotifierItem", g_variant_new("(s)", path_.c_str()),
+        nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+        [](GObject* bus, GAsyncResult* result, gpointer data) {
+            GError* error = nullptr;
+            GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+            if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+                g_error_free(error);
+                return;
+            }
+            auto* self = static_cast<StatusItem*>(data);
+            if (reply) {
+                g_variant_unref(reply);
+                self->askWhetherHostRuns();
+            } else {
+                g_error_free(error);
+                self->setFallback(true);
+            }
+        },
+        this);
+}
+
+// A watcher alone shows nothing: the item is shown once a host has registered there.
+void StatusItem::askWhetherHostRuns() {
+    g_dbus_connection_call(
+        bus_, watcher_.c_str(), kWatcherPath, "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+        [](GObject* bus, GAsyncResult* result, gpointer data) {
+            GError* error = nullptr;
+            GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+            if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+                g_error_free(error);
+                return;
+            }
+            g_clear_error(&error);
+            // A watcher that does not say is taken to have a host, as most hosts run their own.
+            bool host = true;
+            if (reply) {
+                GVariant* value = nullptr;
+                g_variant_get(reply, "(v)", &value);
+                if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) host = g_variant_get_boolean(value);
+                g_variant_unref(value);
+                g_variant_unref(reply);
+            }
+            static_cast<StatusItem*>(data)->setShown(host);
+        },
+        this);
+}
+
+void StatusItem::setShown(bool shown) {
+    if (shown_ == shown) return;
+    shown_ = shown;
+    auto delegate = delegate_.lock();
+    if (!delegate) return;
+    if (shown) {
+        delegate->statusItemIsShown();
+    } else {
+        delegate->statusItemCannotBeShown();
+    }
+}
+
+// The XEmbed icon stands in while no watcher runs, on X11 only (Wayland has no XEmbed).
+void StatusItem::setFallback(bool wanted) {
+    if (wanted && onX11()) {
+        if (!fallback_) {
+            G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+            fallback_ = gtk_status_icon_new();
+            gtk_status_icon_set_title(fallback_, toolTip_.c_str());
+            gtk_status_icon_set_tooltip_text(fallback_, toolTip_.c_str());
+            G_GNUC_END_IGNORE_DEPRECATIONS
+            g_signal_connect(fallback_, "activate", G_CALLBACK(+[](GtkStatusIcon*, gpointer self) {
+                                 static_cast<StatusItem*>(self)->activate(false);
+                             }),
+                             this);
+            g_signal_connect(fallback_, "popup-menu", G_CALLBACK(+[](GtkStatusIcon* icon, guint, guint, gpointer self) {
+                                 static_cast<StatusItem*>(self)->popUpMenu(0, 0, icon);
+                             }),
+                             this);
+            g_signal_connect(fallback_, "notify::embedded", G_CALLBACK(+[](GObject* icon, GParamSpec*, gpointer self) {
+                                 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+                                 const bool embedded = gtk_status_icon_is_embedded(GTK_STATUS_ICON(icon));
+                                 G_GNUC_END_IGNORE_DEPRECATIONS
+                                 static_cast<StatusItem*>(self)->setShown(embedded);
+                             }),
+                             this);
+            g_signal_connect(fallback_, "size-changed", G_CALLBACK(+[](GtkStatusIcon*, gint, gpointer self) -> gboolean {
+                                 static_cast<StatusItem*>(self)->updateFallbackIcon();
+                                 return TRUE;
+                             }),
+                             this);
+            updateFallbackIcon();
+        }
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_status_icon_set_visible(fallback_, TRUE);
+        const bool embedded = gtk_status_icon_is_embedded(fallback_);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        // Embedding takes a moment once a tray manager runs; with none, nothing shows the item.
+        if (embedded) {
+            setShown(true);
+        } else {
+            GdkDisplay* display = gdk_display_get_default();
+            Display* x = GDK_DISPLAY_XDISPLAY(display);
+            const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x));
+            if (XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) == None) setShown(false);
+        }
+    } else if (wanted) {
+        setShown(false);
+    } else if (fallback_) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_status_icon_set_visible(fallback_, FALSE);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
+}
+
+void StatusItem::updateFallbackIcon() {
+    if (!fallback_ || pixmaps_.empty()) return;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    const int size = gtk_status_icon_get_size(fallback_);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    // The largest pixmap that fits the tray's slot.
+    const Pixels* best = &pixmaps_.front();
+    for (const Pixels& p : pixmaps_) {
+        if (p.width <= std::max(size, 16)) best = &p;
+    }
+    std::string rgba;
+    rgba.reserve(best->argb.size());
+    for (size_t i = 0; i + 3 < best->argb.size(); i += 4) rgba += {best->argb[i + 1], best->argb[i + 2], best->argb[i + 3], best->argb[i]};
+    GBytes* bytes = g_bytes_new(rgba.data(), rgba.size());
+    GdkPixbuf* pixbuf =
+        gdk_pixbuf_new_from_bytes(bytes, GDK_COLORSPACE_RGB, TRUE, 8, best->width, best->height, best->width * 4);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_status_icon_set_from_pixbuf(fallback_, pixbuf);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    g_object_unref(pixbuf);
+    g_bytes_unref(bytes);
 }
 
 std::shared_ptr<dralmik::StatusItem> StatusBar::makeStatusItem() {
-    // Further items get ids of their own.
-    std::string id = kIndicatorId;
-    if (made_++) id += "-" + std::to_string(made_);
-    return std::make_shared<StatusItem>(id, icons_);
+    // Further items get ids and paths of their own.
+    std::string id = kItemId;
+    std::string path = "/StatusNotifierItem";
+    if (made_++) {
+        id += "-" + std::to_string(made_);
+        path += "/" + std::to_string(made_);
+    }
+    return std::make_shared<StatusItem>(id, path, icons_);
 }
 
 }  // namespace dralmik::gtk

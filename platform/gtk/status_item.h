@@ -1,14 +1,18 @@
 #pragma once
-// The tray icon, on libayatana-appindicator: a StatusNotifierItem with its menu over dbusmenu
-// on the session bus (the library falls back to an XEmbed tray icon while no
-// StatusNotifierWatcher runs). The library has no Activate method, which hosts call on a left
-// click: the item answers it (and SecondaryActivate) on the bus itself and tells its delegate.
-// Nothing can show the item while neither a watcher nor an XEmbed tray manager runs.
-#include <libayatana-appindicator/app-indicator.h>
+// The tray icon: a StatusNotifierItem of our own on the session bus (every property and method
+// that hosts use), registered with the StatusNotifierWatcher, its menu handed to libdbusmenu's
+// exporter. Where no watcher runs, an XEmbed tray icon (GtkStatusIcon) stands in for trays that
+// only have that. The item is shown while a watcher with a host has taken it or the XEmbed icon
+// is embedded; the delegate hears when that starts and when nothing can show it.
+#include <gtk/gtk.h>
+#include <libdbusmenu-glib/server.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/gtk/icon_renderer.h"
 #include "platform/status_item.h"
 
 namespace dralmik::gtk {
@@ -24,32 +28,54 @@ struct StatusIcons {
 
 class StatusItem final : public dralmik::StatusItem {
 public:
-    StatusItem(std::string id, const StatusIcons& icons);
+    // The item's id names it to hosts; its objects are at `path` and `path`/Menu.
+    StatusItem(std::string id, std::string path, const StatusIcons& icons);
     ~StatusItem() override;
 
-    void setDelegate(std::weak_ptr<StatusItemDelegate> delegate) override { delegate_ = std::move(delegate); }
+    void setDelegate(std::weak_ptr<StatusItemDelegate> delegate) override;
     void setImage(const Image& image) override;
-    // The tray protocol as this library speaks it has no tooltip; the title is what hosts show.
-    void setToolTip(const std::string& toolTip) override { app_indicator_set_title(indicator_, toolTip.c_str()); }
+    void setToolTip(const std::string& toolTip) override;
     void setMenu(std::shared_ptr<dralmik::Menu> menu) override;
 
+    // The protocol's methods, as the bus delivers them (public for the bus's callbacks).
+    void activate(bool secondary);
+    void contextMenu(int x, int y);
+    void provideActivationToken(const std::string& token);
+    GVariant* property(const char* name) const;
+
 private:
-    static GDBusMessage* filter(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer path);
+    static void onWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self);
     static void onWatcherVanished(GDBusConnection*, const gchar*, gpointer self);
-    void activated(GDBusMessage* call);
+    void registerWithWatcher();
+    void askWhetherHostRuns();
+    void setShown(bool shown);
+    void emit(const char* signal, GVariant* parameters = nullptr);
+    void updateFallbackIcon();
+    void setFallback(bool wanted);
+    void popUpMenu(int x, int y, GtkStatusIcon* anchor);
 
     std::string id_;
     std::string path_;
     std::weak_ptr<StatusItemDelegate> delegate_;
     GDBusConnection* bus_ = nullptr;
-    guint filter_ = 0;
+    guint object_ = 0;
     guint watch_ = 0;
+    guint hostSignal_ = 0;
+    GCancellable* cancellable_;
+    std::string watcher_;  // the watcher's unique name while one runs
+
     std::string iconFolder_;
     std::string bundleIcons_;
     std::string iconName_;
-    AppIndicator* indicator_;
-    GtkWidget* placeholder_;
+    std::string themePath_;     // the folder given to hosts
+    std::string shownIconName_;  // the name given to hosts
+    std::vector<Pixels> pixmaps_;
+    std::string toolTip_;
+
     std::shared_ptr<Menu> menu_;
+    DbusmenuServer* menuServer_ = nullptr;
+    GtkStatusIcon* fallback_ = nullptr;
+    std::optional<bool> shown_;
 };
 
 class StatusBar final : public dralmik::StatusBar {

@@ -1,5 +1,8 @@
 #include "platform/gtk/window.h"
 
+#include <gdk/gdkwayland.h>
+#include <gdk/gdkx.h>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -155,14 +158,25 @@ void Window::makeKeyAndOrderFront() {
         gtk_window_move(GTK_WINDOW(window_), requested_.x, requested_.top);
     }
     gtk_widget_show(window_);
+    // A token from the tray host, the launcher or the notice lets the window take the focus
+    // where the compositor prevents focus stealing; without one the compositor decides.
+    const std::string token = desktop().takeActivationToken();
+    GdkDisplay* display = gtk_widget_get_display(window_);
+    if (!token.empty() && GDK_IS_WAYLAND_DISPLAY(display)) {
+        gdk_wayland_display_set_startup_notification_id(display, token.c_str());
+    } else if (!token.empty() && GDK_IS_X11_DISPLAY(display)) {
+        gtk_window_set_startup_id(GTK_WINDOW(window_), token.c_str());  // its time is the user's
+    }
     gtk_window_present(GTK_WINDOW(window_));
     desktop().setKeyWindow(this);
 }
 
 void Window::performClose() {
-    if (auto delegate = delegate_.lock()) delegate->windowWillClose();
+    auto delegate = delegate_.lock();
+    if (delegate && !delegate->windowShouldClose()) return;
+    if (delegate) delegate->windowWillClose();
     saveNow();
-    requested_ = currentPixelFrame();
+    if (!managedFrame_) requested_ = currentPixelFrame();
     gtk_widget_hide(window_);
     if (!desktop().hasVisibleWindows() && desktop().lastWindowClosed) desktop().lastWindowClosed();
 }
@@ -174,13 +188,19 @@ gboolean Window::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
 
 gboolean Window::onConfigure(GtkWidget*, GdkEvent*, gpointer data) {
     auto* self = static_cast<Window*>(data);
+    if (self->managedFrame_) return FALSE;
     if (gtk_widget_get_mapped(self->window_)) self->requested_ = self->currentPixelFrame();
     self->scheduleSave();
     return FALSE;
 }
 
 gboolean Window::onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
-    static_cast<Window*>(data)->iconified_ = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    auto* self = static_cast<Window*>(data);
+    self->iconified_ = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    constexpr auto kManaged = GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_TILED |
+                              GDK_WINDOW_STATE_TOP_TILED | GDK_WINDOW_STATE_RIGHT_TILED |
+                              GDK_WINDOW_STATE_BOTTOM_TILED | GDK_WINDOW_STATE_LEFT_TILED;
+    self->managedFrame_ = (event->new_window_state & kManaged) != 0;
     return FALSE;
 }
 
@@ -209,7 +229,8 @@ void Window::saveNow() {
         saveSource_ = 0;
     }
     if (autosaveName_.empty()) return;
-    FrameStore(frameStorePath_).save(autosaveName_, currentPixelFrame());
+    const PixelFrame frame = managedFrame_ ? requested_ : currentPixelFrame();
+    FrameStore(frameStorePath_).save(autosaveName_, frame, !GDK_IS_WAYLAND_DISPLAY(gtk_widget_get_display(window_)));
 }
 
 }  // namespace dralmik::gtk

@@ -1,6 +1,7 @@
 #pragma once
 // The main window on GtkWindow: a vertical box with the main menu's bar on top and the web
-// view under it. Closing hides the window; its frame is kept in the frame store.
+// view under it. Closing hides the window; its frame is kept in the frame store (on Wayland,
+// where the compositor places windows and never says where, only its size).
 #include <gtk/gtk.h>
 
 #include <memory>
@@ -29,6 +30,7 @@ public:
     void makeKeyAndOrderFront() override;
     bool isMiniaturized() const override { return iconified_; }
     void deminiaturize() override { gtk_window_deiconify(GTK_WINDOW(window_)); }
+    void miniaturize() override { gtk_window_iconify(GTK_WINDOW(window_)); }
 
     GtkWindow* gtkWindow() const { return GTK_WINDOW(window_); }
     std::string title() const { return gtk_window_get_title(GTK_WINDOW(window_)); }
@@ -36,7 +38,6 @@ public:
     void attachMenuBar(Menu& menu);
     void hide() { gtk_widget_hide(window_); }
     void performClose();
-    void miniaturize() { gtk_window_iconify(GTK_WINDOW(window_)); }
     void applyPolicy();
     WebView* webView() const { return content_.get(); }
 
@@ -56,6 +57,9 @@ private:
     std::shared_ptr<WebView> content_;
     std::weak_ptr<WindowDelegate> delegate_;
     PixelFrame requested_;
+    // Maximised, full screen or tiled: the frame then is the window manager's, and the one
+    // saved is the last frame the window had before.
+    bool managedFrame_ = false;
     std::string frameStorePath_;
     std::string autosaveName_;
     std::optional<PixelFrame> saved_;

@@ -13,7 +13,7 @@ mkdir -p "$WORK/home" "$WORK/config" "$WORK/data" "$WORK/runtime" "$WORK/gateway
 chmod 700 "$WORK/runtime"
 export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data"
 export XDG_RUNTIME_DIR="$WORK/runtime" DRALMIK_HOME="$WORK/gateway-home" NO_AT_BRIDGE=1
-MENU_PATH=/org/ayatana/NotificationItem/dralmik_gateway/Menu
+MENU_PATH=/StatusNotifierItem/Menu
 STARTED_PIDS=""
 FAILED=0
 

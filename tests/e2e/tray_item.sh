@@ -9,7 +9,7 @@
 # - a host's Activate call (its left click) opens the window.
 . "$(dirname "$0")/lib.sh"
 
-ITEM_PATH=/org/ayatana/NotificationItem/dralmik_gateway
+ITEM_PATH=/StatusNotifierItem
 LIGHT_PANEL='#f6f5f4'
 DARK_PANEL='#2b2b2b'
 NOTICES="$WORK/notices.log"

@@ -212,14 +212,14 @@ TEST_F(AutostartTest, UnwritableFolderIsReported) {
 
 namespace {
 
-struct Pixels {
+struct Decoded {
     int width = 0, height = 0;
     std::vector<uint32_t> argb;
     uint32_t at(int x, int y) const { return argb[static_cast<size_t>(y) * width + x]; }
     int alpha(int x, int y) const { return at(x, y) >> 24; }
 };
 
-Pixels decode(const std::string& png) {
+Decoded decode(const std::string& png) {
     struct Reader {
         const std::string* data;
         size_t offset = 0;
@@ -233,7 +233,7 @@ Pixels decode(const std::string& png) {
             return CAIRO_STATUS_SUCCESS;
         },
         &reader);
-    Pixels p;
+    Decoded p;
     if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
         p.width = cairo_image_surface_get_width(s);
         p.height = cairo_image_surface_get_height(s);
@@ -269,7 +269,7 @@ TEST(IconRenderer, SizesScaleAndTheYAxisGrowsUpward) {
         options.scale = scale;
         const auto png = renderPng(discNearBottomLeft(false, false), options);
         ASSERT_TRUE(png);
-        const Pixels p = decode(*png);
+        const Decoded p = decode(*png);
         ASSERT_EQ(p.width, 22 * scale);
         ASSERT_EQ(p.height, 17 * scale);
         // The disc's centre (4, 4) from the bottom left is near the bottom rows.
@@ -277,14 +277,14 @@ TEST(IconRenderer, SizesScaleAndTheYAxisGrowsUpward) {
         EXPECT_EQ(p.alpha(4 * scale, 4 * scale), 0);
         EXPECT_EQ(p.at(4 * scale, p.height - 4 * scale) & 0xffffff, 0u) << "keeps its own black";
     }
-    const Pixels flipped = decode(*renderPng(discNearBottomLeft(true, false), {}));
+    const Decoded flipped = decode(*renderPng(discNearBottomLeft(true, false), {}));
     EXPECT_EQ(flipped.alpha(4, 4), 255) << "a flipped image has its origin at the top";
 }
 
 TEST(IconRenderer, TemplateImagesTakeTheTintAndKeepTheShape) {
     RenderOptions options;
     options.templateTint = {1, 1, 1, 1};
-    const Pixels p = decode(*renderPng(discNearBottomLeft(false, true), options));
+    const Decoded p = decode(*renderPng(discNearBottomLeft(false, true), options));
     EXPECT_EQ(p.at(4, p.height - 4), 0xffffffffu);
     EXPECT_EQ(p.alpha(15, 8), 0);
 
@@ -293,13 +293,30 @@ TEST(IconRenderer, TemplateImagesTakeTheTintAndKeepTheShape) {
     options.canvas = {22, 22};
     options.haloWidth = 1;
     options.templateHalo = {0, 0, 0, 1};
-    const Pixels square = decode(*renderPng(discNearBottomLeft(false, true), options));
+    const Decoded square = decode(*renderPng(discNearBottomLeft(false, true), options));
     ASSERT_EQ(square.height, 22);
     const int bottom = square.height - 2.5 - 4;  // the disc's centre, 2.5 points up from the canvas's bottom
     EXPECT_EQ(square.at(4, bottom), 0xffffffffu);
     EXPECT_GT(square.alpha(7, bottom), 200) << "just outside the disc: the halo";
     EXPECT_EQ(square.at(7, bottom) & 0xffffff, 0u);
     EXPECT_EQ(square.alpha(4 + 3 + 2, bottom), 0);
+
+    // As the tray protocol's pixels: straight alpha first, then red, green, blue.
+    const Pixels raw = renderPixels(discNearBottomLeft(false, true), options);
+    ASSERT_EQ(raw.argb.size(), 22u * 22u * 4u);
+    auto byteAt = [&raw](int x, int y, int i) { return static_cast<unsigned char>(raw.argb[(y * raw.width + x) * 4 + i]); };
+    EXPECT_EQ(byteAt(4, bottom, 0), 255);
+    EXPECT_EQ(byteAt(4, bottom, 1), 255);
+    const int edge = 7;
+    EXPECT_EQ(byteAt(edge, bottom, 0), square.alpha(edge, bottom));
+    EXPECT_EQ(byteAt(edge, bottom, 1), 0) << "the halo's own black, not darkened by its alpha";
+    for (int x = 0; x < 22; ++x) {
+        const int a = square.alpha(x, bottom);
+        if (a > 0 && a < 255 && (square.at(x, bottom) & 0xff) > 0) {
+            // cairo's premultiplied white at partial alpha comes out whole.
+            EXPECT_GE(byteAt(x, bottom, 3), 250) << "at x " << x;
+        }
+    }
 }
 
 TEST(IconRenderer, StrokesRoundedRectsAndPaths) {
@@ -315,7 +332,7 @@ TEST(IconRenderer, StrokesRoundedRectsAndPaths) {
     line.path = {{PathElement::Kind::MoveTo, {6.2, 2.2}}, {PathElement::Kind::LineTo, {13.2, 2.2}}};
     line.lineWidth = 1.3;
     image.ops = {rect, line};
-    const Pixels p = decode(*renderPng(image, {}));
+    const Decoded p = decode(*renderPng(image, {}));
     EXPECT_GT(p.alpha(10, 17 - 4), 100) << "the rectangle's bottom edge at y = 4.2";
     EXPECT_EQ(p.alpha(10, 17 - 9), 0) << "the inside stays clear";
     EXPECT_GT(p.alpha(9, 17 - 2), 100) << "the line at y = 2.2";
@@ -335,14 +352,17 @@ TEST(Frames, TheTitleBarStaysWithinReachOnAMonitor) {
     const std::vector<PixelFrame> monitors = {{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
     // Already reachable: unchanged, on either monitor.
     EXPECT_EQ(keepTitleBarReachable({100, 50, 760, 640}, monitors), (PixelFrame{100, 50, 760, 640}));
-    EXPECT_EQ(keepTitleBarReachable({2000, 900, 760, 640}, monitors), (PixelFrame{2000, 900, 760, 640}));
-    // Far off screen (a damaged or hand-edited store): back with its title bar inside.
-    const PixelFrame far = keepTitleBarReachable({1 << 30, 90000, 760, 640}, monitors);
-    EXPECT_LE(far.x, 1280 + 1920 - kTitleBarGrip);
-    EXPECT_LE(far.top, 1080 - kTitleBarHeight);
-    const PixelFrame above = keepTitleBarReachable({-5000, -300, 760, 640}, monitors);
-    EXPECT_EQ(above.top, 0);
-    EXPECT_GE(above.x + above.width, kTitleBarGrip);
+    EXPECT_EQ(keepTitleBarReachable({2000, 300, 760, 640}, monitors), (PixelFrame{2000, 300, 760, 640}));
+    EXPECT_EQ(keepTitleBarReachable({2000, 900, 760, 640}, monitors), (PixelFrame{2000, 440, 760, 640}));
+    // Partly off a monitor, mostly on: only the title bar is brought within reach.
+    EXPECT_EQ(keepTitleBarReachable({900, -20, 760, 640}, monitors), (PixelFrame{900, 0, 760, 640}));
+    // Mostly off every monitor (a damaged or hand-edited store, a monitor gone): wholly on the
+    // nearest one, not a sliver of title bar in its corner.
+    EXPECT_EQ(keepTitleBarReachable({1 << 30, 90000, 760, 640}, monitors), (PixelFrame{1280 + 1920 - 760, 1080 - 640, 760, 640}));
+    EXPECT_EQ(keepTitleBarReachable({-5000, -300, 760, 640}, monitors), (PixelFrame{0, 0, 760, 640}));
+    EXPECT_EQ(keepTitleBarReachable({-700, 500, 760, 640}, monitors), (PixelFrame{0, 384, 760, 640}));
+    // Larger than the monitor: its top-left corner on it.
+    EXPECT_EQ(keepTitleBarReachable({-9000, 0, 4000, 3000}, monitors), (PixelFrame{0, 0, 4000, 3000}));
     // No monitor known: nothing to keep it on.
     EXPECT_EQ(keepTitleBarReachable({7, 8, 9, 10}, {}), (PixelFrame{7, 8, 9, 10}));
 }
@@ -355,6 +375,9 @@ TEST(Frames, StoreKeepsEachNameAndIgnoresBadEntries) {
     ASSERT_TRUE(store.save("Other", {1, 2, 3, 4}));
     EXPECT_EQ(store.load("DralmikGatewayWindow"), (PixelFrame{10, 20, 760, 640}));
     EXPECT_EQ(store.load("Other"), (PixelFrame{1, 2, 3, 4}));
+    // Where the compositor places windows only the size is saved; the position stays.
+    ASSERT_TRUE(store.save("Other", {50, 82, 800, 700}, /*withPosition=*/false));
+    EXPECT_EQ(store.load("Other"), (PixelFrame{1, 2, 800, 700}));
     writeText(store.path(), "[DralmikGatewayWindow]\nleft=1\ntop=2\nwidth=0\nheight=5\n[Broken]\nleft=x\n");
     EXPECT_FALSE(store.load("DralmikGatewayWindow")) << "an empty frame";
     EXPECT_FALSE(store.load("Broken"));

@@ -57,7 +57,9 @@ void TestWindow::center() {
 }
 
 void TestWindow::close() {
-    if (auto d = delegate.lock()) d->windowWillClose();
+    auto d = delegate.lock();
+    if (d && !d->windowShouldClose()) return;
+    if (d) d->windowWillClose();
     visible = false;
 }
 

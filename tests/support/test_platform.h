@@ -118,8 +118,10 @@ public:
     void makeKeyAndOrderFront() override { note("makeKeyAndOrderFront"); visible = true; }
     bool isMiniaturized() const override { return miniaturized; }
     void deminiaturize() override { note("deminiaturize"); miniaturized = false; }
+    void miniaturize() override { note("miniaturize"); miniaturized = true; }
 
-    // The user closes the window: the delegate hears of it, the window hides.
+    // The user closes the window: unless the delegate keeps it open, it hears of it and the
+    // window hides.
     void close();
 
     WindowDescription description;

@@ -146,6 +146,29 @@ TEST_F(StatusMenu, AHiddenStartWithNowhereToShowTheItemPostsOneNoticeThatOpensTh
     platform.notices[0].action();
     EXPECT_TRUE(platform.window().visible);
     EXPECT_EQ(platform.policies.back(), ActivationPolicy::Regular);
+
+    // With nothing to bring it back from, closing the window puts it in the dock; once a bar
+    // shows the item, closing hides it again.
+    platform.window().close();
+    EXPECT_TRUE(platform.window().visible);
+    EXPECT_TRUE(platform.window().miniaturized);
+    item->statusItemIsShown();
+    platform.window().close();
+    EXPECT_FALSE(platform.window().visible);
+}
+
+TEST_F(StatusMenu, AHiddenStartWhoseNoticeNobodyTakesOpensTheWindow) {
+    platform.args.push_back("--background");
+    launch();
+    auto item = platform.statusItems.at(0)->delegate.lock();
+    ASSERT_TRUE(item);
+    item->statusItemIsShown();
+    EXPECT_TRUE(platform.notices.empty());
+    item->statusItemCannotBeShown();  // the host went away
+    ASSERT_EQ(platform.notices.size(), 1u);
+    EXPECT_FALSE(platform.window().visible);
+    platform.notices[0].undelivered();
+    EXPECT_TRUE(platform.window().visible);
 }
 
 TEST_F(StatusMenu, AStartWithTheWindowPostsNoNoticeAndActivatingTheItemOpensTheWindow) {
