@@ -9,6 +9,9 @@ namespace {
 
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
+// How long a server (one the bus starts on demand included) has to take a notice: a notice not
+// shown by then is taken as not shown, and the window opens instead.
+constexpr int kNoticeTimeoutMs = 5000;
 
 // What a Notify call carries until its answer comes.
 struct Pending {
@@ -52,7 +55,7 @@ void Notifications::post(const Notice& notice) {
         bus_, kService, kPath, kService, "Notify",
         g_variant_new("(susssasa{sv}i)", desktop().applicationName.c_str(), 0u, desktop().iconName.c_str(),
                       notice.title.c_str(), notice.body.c_str(), &actions, &hints, -1),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kNoticeTimeoutMs, nullptr,
         [](GObject* bus, GAsyncResult* result, gpointer data) {
             std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
             GError* error = nullptr;

@@ -1,6 +1,8 @@
-# "--background": no window, the tray menu only; its open item shows the window with the page
-# already loaded (not requested again).
+# "--background" in a session with a tray host: no window, the tray menu only; its open item
+# shows the window with the page already loaded (not requested again).
 . "$(dirname "$0")/lib.sh"
+
+start_fake watcher "$WORK/watcher.log"
 
 export E2E_LOG="$WORK/gateway.log"
 B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")

@@ -1,7 +1,8 @@
 # fake_desktop.py notifications|watcher LOG: a stand-in for a desktop service on the session bus.
 #   notifications  org.freedesktop.Notifications: each Notify call is written to LOG as
 #                  "notify APP|SUMMARY|BODY|ACTION,ACTION..."; the test's own method Click(id)
-#                  emits ActionInvoked(id, "default"), as a click on the notice does.
+#                  emits ActivationToken(id, "e2e-token") and ActionInvoked(id, "default"), as a
+#                  click on the notice does.
 #   watcher        org.kde.StatusNotifierWatcher with a host registered: each item that registers
 #                  is written to LOG as "item SERVICE".
 # It prints "ready" once it owns its name and runs until it is ended.
@@ -24,6 +25,7 @@ ROLES = {
     <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
   <method name="Click"><arg type="u" direction="in"/></method>
   <signal name="ActionInvoked"><arg type="u"/><arg type="s"/></signal>
+  <signal name="ActivationToken"><arg type="u"/><arg type="s"/></signal>
   <signal name="NotificationClosed"><arg type="u"/><arg type="u"/></signal>
 </interface></node>"""),
     "watcher": ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", """
@@ -52,6 +54,7 @@ def call(connection, sender, _path, interface, method, args, invocation):
         write("notify %s|%s|%s|%s" % (app, summary, body, ",".join(actions[0::2])))
         invocation.return_value(GLib.Variant("(u)", (1,)))
     elif method == "Click":
+        connection.emit_signal(None, path, interface, "ActivationToken", GLib.Variant("(us)", (args[0], "e2e-token")))
         connection.emit_signal(None, path, interface, "ActionInvoked", GLib.Variant("(us)", (args[0], "default")))
         invocation.return_value(None)
     elif method == "GetCapabilities":

@@ -59,6 +59,9 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 finish() {
+    if [ -f "$WORK/app.log" ] && grep -E -- '-(WARNING|CRITICAL) \*\*' "$WORK/app.log" >&2; then
+        fail "the application warned"
+    fi
     if [ "$FAILED" -ne 0 ]; then exit 1; fi
     exit 0
 }
@@ -92,8 +95,9 @@ executable_of() { echo "$1/Contents/MacOS/$APP_NAME"; }
 # start_app BUNDLE [ARGS...]: starts the application in the background; sets APP_PID.
 start_app() {
     b=$1; shift
-    # Its launch steps, with their times, go to app.log for the report of a failure.
-    DRALMIK_LAUNCH_TIMELINE=1 "$(executable_of "$b")" "$@" >>"$WORK/app.log" 2>&1 &
+    # Its launch steps, with their times, go to app.log for the report of a failure; a critical
+    # from GLib or GTK ends it, and finish() fails the test on any warning in the log.
+    DRALMIK_LAUNCH_TIMELINE=1 G_DEBUG=fatal-criticals "$(executable_of "$b")" "$@" >>"$WORK/app.log" 2>&1 &
     APP_PID=$!
     STARTED_PIDS="$STARTED_PIDS $APP_PID"
 }
@@ -139,6 +143,12 @@ menu_click() {
         --method com.canonical.dbusmenu.Event -- "$id" clicked '<int32 0>' 0 >/dev/null
 }
 
+# start_fake ROLE LOG: a stand-in desktop service, ready when it returns.
+start_fake() {
+    /usr/bin/python3 "$E2E_DIR/fake_desktop.py" "$1" "$2" >"$WORK/$1.out" 2>&1 &
+    STARTED_PIDS="$STARTED_PIDS $!"
+    wait_until 10 grep -qx ready "$WORK/$1.out" || fail "the stand-in $1 service did not start"
+}
 autostart_entry() { echo "$XDG_CONFIG_HOME/autostart/com.dralmik.gateway.app.desktop"; }
 
 # Screenshot of the whole screen; prints the standard deviation of its pixels (0 when blank).

@@ -14,19 +14,24 @@ LIGHT_PANEL='#f6f5f4'
 DARK_PANEL='#2b2b2b'
 NOTICES="$WORK/notices.log"
 
-# start_fake ROLE LOG: a stand-in desktop service, ready when it returns.
-start_fake() {
-    /usr/bin/python3 "$E2E_DIR/fake_desktop.py" "$1" "$2" >"$WORK/$1.out" 2>&1 &
-    STARTED_PIDS="$STARTED_PIDS $!"
-    wait_until 10 grep -qx ready "$WORK/$1.out" || fail "the stand-in $1 service did not start"
-}
 notify_service() {
     gdbus call --session --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \
         --method "org.freedesktop.Notifications.$1" "$2" >/dev/null
 }
 
-start_fake notifications "$NOTICES"
+# With neither a tray host nor a notification service, a hidden start opens its window.
 B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
+start_app "$B" --background
+wait_until 20 window_visible && pass "nothing can show the item or a notice: the window opens" ||
+    fail "a hidden start with nowhere to show anything stayed invisible"
+# Closing it then leaves it in reach (no window manager here to take it to a dock).
+wid=$(xdotool search --onlyvisible --name "^$APP_NAME\$" | head -n1)
+xdotool windowfocus --sync "$wid" key ctrl+w
+sleep 1
+window_visible && pass "closing the only face keeps it" || fail "Ctrl+W hid the application's only window"
+kill -TERM "$APP_PID"; wait "$APP_PID" 2>/dev/null
+
+start_fake notifications "$NOTICES"
 start_app "$B" --background
 wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu"
 
@@ -56,6 +61,11 @@ props=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" \
 name=$(printf '%s\n' "$props" | sed -n "s/.*'IconName': <'\([^']*\)'>.*/\1/p")
 theme=$(printf '%s\n' "$props" | sed -n "s/.*'IconThemePath': <'\([^']*\)'>.*/\1/p")
 [ "$name" = com.dralmik.gateway.app-symbolic ] && pass "icon name $name" || fail "icon name: $props"
+for expected in "'ItemIsMenu': <false>" "'Menu': <objectpath '/StatusNotifierItem/Menu'>" \
+    "'Category': <'ApplicationStatus'>" "'ToolTip': <('', @a(iiay) [], 'Dralmik LLM Gateway', '')>" \
+    "'IconPixmap': <[(16, 16, [byte" "(22, 22, [" "(44, 44, [" "(64, 64, ["; do
+    case "$props" in *"$expected"*) ;; *) fail "item property: $expected not in $(printf '%s' "$props" | cut -c1-300)" ;; esac
+done
 case "$theme" in "$XDG_RUNTIME_DIR"/*) ;; *) fail "icon theme path outside the runtime folder: $theme" ;; esac
 
 # What a GTK host finds for the name in that folder, and for the regular icon it falls back to.
@@ -76,7 +86,6 @@ printf '%s\n' "$lookup" | sed -n 1,2p | grep -qv "/hicolor/symbolic/apps/$name.s
 printf '%s\n' "$lookup" | sed -n 3p | grep -q '/hicolor/22x22/apps/com.dralmik.gateway.app.png False$' &&
     printf '%s\n' "$lookup" | sed -n 4p | grep -q '/hicolor/22x22@2/apps/com.dralmik.gateway.app.png False$' &&
     pass "regular icons at 1x and 2x" || fail "regular lookups: $lookup"
-[ -f "$theme/$name.png" ] || fail "no $name.png at the folder's top for hosts that open it by path"
 
 for pixmap in "$theme/hicolor/22x22/apps/com.dralmik.gateway.app.png:22x22" "$theme/hicolor/22x22@2/apps/com.dralmik.gateway.app.png:44x44"; do
     file=${pixmap%:*} size=${pixmap##*:}
@@ -95,6 +104,12 @@ if window_visible; then fail "a window is mapped before Activate"; fi
 reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.Activate 0 0 2>&1)
 [ "$reply" = "()" ] || fail "Activate: $reply"
 wait_until 10 window_visible && pass "Activate opens the window" || fail "Activate opened nothing"
+
+# A host without dbusmenu asks for the menu at a point: on X11 it pops up there.
+reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.ContextMenu 300 200 2>&1)
+[ "$reply" = "()" ] || fail "ContextMenu: $reply"
+popup() { xwininfo -root -children | grep -q '("com.dralmik.gateway.app" "com.dralmik.gateway.app")  [0-9]*x[0-9]*+300+200 '; }
+wait_until 5 popup && pass "ContextMenu pops the menu up at the point" || fail "no menu at 300,200: $(xwininfo -root -children | grep dralmik)"
 
 [ "$(grep -c '^notify ' "$NOTICES")" -eq 1 ] && pass "no notice where a host runs" || fail "notices: $(cat "$NOTICES")"
 finish
