@@ -1,5 +1,6 @@
 #include "platform/gtk/application.h"
 
+#include <gdk/gdkwayland.h>
 #include <glib-unix.h>
 #include <unistd.h>
 
@@ -67,6 +68,9 @@ void Application::setActivationPolicy(ActivationPolicy policy) {
 }
 
 void Application::activate() {
+    // On Wayland only a token from the compositor brings a window forward, and bringing the
+    // window forward has used it: asking again would only ask the compositor to refuse.
+    if (GdkDisplay* display = gdk_display_get_default(); display && GDK_IS_WAYLAND_DISPLAY(display)) return;
     for (Window* window : desktop().windows()) {
         if (window->isVisible()) gtk_window_present(window->gtkWindow());
     }

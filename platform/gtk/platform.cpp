@@ -94,6 +94,14 @@ struct Platform::Parts {
 };
 
 Platform::Platform(int argc, const char* const* argv) : parts_(std::make_unique<Parts>(argc, argv)) {
+    // A launcher on Wayland hands over its activation token as XDG_ACTIVATION_TOKEN (on X11 as
+    // the startup id, which GTK takes itself): it goes with a hand-off to the running copy, or
+    // lets this copy's first window take the focus, and never reaches the programs this one
+    // starts.
+    if (const char* token = g_getenv("XDG_ACTIVATION_TOKEN")) {
+        if (*token && g_utf8_validate(token, -1, nullptr)) desktop().setActivationToken(token);
+        g_unsetenv("XDG_ACTIVATION_TOKEN");
+    }
     tuneWebEngine();
     desktop().applicationName = displayName(parts_->bundle);
     g_set_application_name(desktop().applicationName.c_str());

@@ -2,7 +2,10 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
+
 #include "platform/gtk/application.h"
+#include "platform/gtk/desktop.h"
 
 namespace dralmik::gtk {
 
@@ -15,11 +18,24 @@ bool SingleInstance::claimPrimary(const std::string& bundleIdentifier) {
 void SingleInstance::reopenPrimary() {
     GApplication* app = G_APPLICATION(application_.gtkApplication());
     if (!application_.registerOnce() || !g_application_get_is_remote(app)) return;
-    // The launcher's token goes with the hand-off, so that the running copy's window may take
-    // the focus: GTK sends the startup id (X11's, and the token of a Wayland launcher that sets
-    // it too) from the environment; a token given only as XDG_ACTIVATION_TOKEN goes the same way.
-    const char* token = g_getenv("XDG_ACTIVATION_TOKEN");
-    if (token && *token && g_utf8_validate(token, -1, nullptr)) g_setenv("DESKTOP_STARTUP_ID", token, FALSE);
+    // The launcher's token goes with it, so that the running copy's window may take the focus.
+    // GTK sends an X11 startup id itself, and nothing of a Wayland token.
+    const std::string token = desktop().takeActivationToken();
+    GDBusConnection* bus = g_application_get_dbus_connection(app);
+    const char* path = g_application_get_dbus_object_path(app);
+    if (!token.empty() && bus && path) {
+        GVariantBuilder data;
+        g_variant_builder_init(&data, G_VARIANT_TYPE_VARDICT);
+        g_variant_builder_add(&data, "{sv}", "activation-token", g_variant_new_string(token.c_str()));
+        g_variant_builder_add(&data, "{sv}", "desktop-startup-id", g_variant_new_string(token.c_str()));
+        GVariant* reply = g_dbus_connection_call_sync(bus, g_application_get_application_id(app), path,
+                                                      "org.gtk.Application", "Activate", g_variant_new("(a{sv})", &data),
+                                                      nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+        if (reply) {
+            g_variant_unref(reply);
+            return;
+        }
+    }
     g_application_activate(app);
     // activate() on a remote only queues the D-Bus call; the process exits right after.
     if (GDBusConnection* bus = g_application_get_dbus_connection(app)) g_dbus_connection_flush_sync(bus, nullptr, nullptr);

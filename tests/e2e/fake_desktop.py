@@ -1,8 +1,8 @@
 # fake_desktop.py notifications|watcher LOG: a stand-in for a desktop service on the session bus.
 #   notifications  org.freedesktop.Notifications: each Notify call is written to LOG as
-#                  "notify APP|SUMMARY|BODY|ACTION,ACTION..."; the test's own method Click(id)
-#                  emits ActivationToken(id, "e2e-token") and ActionInvoked(id, "default"), as a
-#                  click on the notice does.
+#                  "notify APP|SUMMARY|BODY|ACTION,ACTION..."; the test's own method
+#                  Click(id, token) emits ActivationToken(id, token) and ActionInvoked(id,
+#                  "default"), as a click on the notice does.
 #   watcher        org.kde.StatusNotifierWatcher with a host registered: each item that registers
 #                  is written to LOG as "item SERVICE".
 # It prints "ready" once it owns its name and runs until it is ended.
@@ -23,7 +23,7 @@ ROLES = {
   <method name="GetCapabilities"><arg type="as" direction="out"/></method>
   <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
     <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
-  <method name="Click"><arg type="u" direction="in"/></method>
+  <method name="Click"><arg type="u" direction="in"/><arg type="s" direction="in"/></method>
   <signal name="ActionInvoked"><arg type="u"/><arg type="s"/></signal>
   <signal name="ActivationToken"><arg type="u"/><arg type="s"/></signal>
   <signal name="NotificationClosed"><arg type="u"/><arg type="u"/></signal>
@@ -54,7 +54,7 @@ def call(connection, sender, _path, interface, method, args, invocation):
         write("notify %s|%s|%s|%s" % (app, summary, body, ",".join(actions[0::2])))
         invocation.return_value(GLib.Variant("(u)", (1,)))
     elif method == "Click":
-        connection.emit_signal(None, path, interface, "ActivationToken", GLib.Variant("(us)", (args[0], "e2e-token")))
+        connection.emit_signal(None, path, interface, "ActivationToken", GLib.Variant("(us)", (args[0], args[1])))
         connection.emit_signal(None, path, interface, "ActionInvoked", GLib.Variant("(us)", (args[0], "default")))
         invocation.return_value(None)
     elif method == "GetCapabilities":

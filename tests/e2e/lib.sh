@@ -53,7 +53,7 @@ cleanup() {
     for pid in $STARTED_PIDS $(own_processes); do kill -TERM "$pid" 2>/dev/null; done
     sleep 0.5
     for pid in $(own_processes); do kill -KILL "$pid" 2>/dev/null; done
-    if [ "$FAILED" -ne 0 ] && [ -d "$WORK" ]; then log "(work folder kept: $WORK)"; else rm -rf "$WORK"; fi
+    if [ "$FAILED" -ne 0 ] && [ -d "$WORK" ]; then log "(work folder kept: $WORK)"; chmod -R a+rX "$WORK"; else rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM

@@ -15,8 +15,9 @@ DARK_PANEL='#2b2b2b'
 NOTICES="$WORK/notices.log"
 
 notify_service() {
+    method=$1; shift
     gdbus call --session --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \
-        --method "org.freedesktop.Notifications.$1" "$2" >/dev/null
+        --method "org.freedesktop.Notifications.$method" "$@" >/dev/null
 }
 
 # With neither a tray host nor a notification service, a hidden start opens its window.
@@ -44,7 +45,7 @@ case "$notice" in
     *) fail "notice: $notice" ;;
 esac
 if window_visible; then fail "a window is mapped before the notice's click"; fi
-notify_service Click 1
+notify_service Click 1 e2e-token
 wait_until 10 window_visible && pass "the notice's click opens the window" || fail "the notice's click opened nothing"
 
 # With a watcher, the item registers there and no notice is sent.
