@@ -1,5 +1,6 @@
 #include "platform/gtk/platform.h"
 
+#include <atk/atk.h>
 #include <glib.h>
 #include <unistd.h>
 
@@ -137,6 +138,14 @@ dralmik::Application& Platform::application() {
         const std::string icons = parts_->bundle.resourcePath() + "/icons";
         gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons.c_str());
         desktop().useApplicationIcon();
+        // Screen readers name the application after its accessible root, which GTK names after
+        // the program (the desktop entry's id, which the windows' class and Wayland's app id
+        // must stay): the root answers with the application's own name instead.
+        if (AtkObject* root = atk_get_root()) {
+            ATK_OBJECT_GET_CLASS(root)->get_name = [](AtkObject*) -> const gchar* {
+                return desktop().applicationName.c_str();
+            };
+        }
     }
     return parts_->app;
 }

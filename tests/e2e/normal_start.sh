@@ -1,10 +1,12 @@
 # A normal start: the window is mapped with its title and shows the gateway's page, requested
 # with the application's user agent; the tray menu follows the page's state; the screen is not
-# blank.
+# blank; a screen reader finds it by its name.
 . "$(dirname "$0")/lib.sh"
 
 export E2E_LOG="$WORK/gateway.log"
 B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
+unset NO_AT_BRIDGE
+dbus-update-activation-environment HOME XDG_RUNTIME_DIR DISPLAY XAUTHORITY 2>/dev/null  # for the accessibility bus
 start_app "$B"
 
 wait_until 20 window_visible && pass "window mapped with its title" || fail "no window titled '$APP_NAME'"
@@ -21,6 +23,8 @@ props=$(xprop -id "$(xdotool search --onlyvisible --name "^$APP_NAME\$" | head -
 printf '%s\n' "$props" | grep -qx 'WM_CLASS(STRING) = "com.dralmik.gateway.app", "com.dralmik.gateway.app"' || fail "WM_CLASS: $props"
 printf '%s\n' "$props" | grep -q '^_GTK_APPLICATION_ID(UTF8_STRING) = "com.dralmik.gateway.app"' || fail "application id: $props"
 printf '%s\n' "$props" | grep -q '^_NET_WM_ICON(CARDINAL) = ' && pass "window identity" || fail "no window icon: $props"
+names=$(/usr/bin/python3 -c 'import pyatspi; print("|".join(a.name for a in pyatspi.Registry.getDesktop(0)))' 2>&1)
+case "|$names|" in *"|$APP_NAME|"*) pass "named over AT-SPI" ;; *) fail "AT-SPI names: $names" ;; esac
 
 # The menu reads the page every 2 s.
 if wait_until 15 menu_has 'Serving|true|false'; then pass "state line mirrors the page"; else fail "state line: $(state_line)"; fi
