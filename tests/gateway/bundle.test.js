@@ -7,6 +7,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
+const zlib = require('node:zlib');
 
 const BUNDLE = process.env.DRALMIK_BUNDLE_DIR;
 const BUILD = process.env.DRALMIK_BUILD_DIR;
@@ -142,6 +143,16 @@ describe('cmake --install', { skip: skip || (!BUILD || !CMAKE ? 'no build dir or
         assert.equal(entry.Name, APP);
         assert.deepEqual(execArguments(entry.Exec), [path.join(contents, 'MacOS', APP)]);
         assert.ok(fs.statSync(path.join(prefix, 'share/icons/hicolor/scalable/apps', `${entry.Icon}.svg`)).isFile());
+
+        // On PATH: relative links to the executables, each with its compressed manual page.
+        for (const [name, executable] of [['dralmik-helper', 'dralmik-helper'], ['dralmik-gateway', APP]]) {
+            const link = path.join(prefix, 'bin', name);
+            assert.ok(!path.isAbsolute(fs.readlinkSync(link)), `${name} is a relative link`);
+            assert.equal(fs.realpathSync(link), path.join(contents, 'MacOS', executable));
+            const page = path.join(prefix, 'share/man/man1', `${name}.1.gz`);
+            const text = zlib.gunzipSync(fs.readFileSync(page)).toString();
+            assert.ok(text.includes(`.SH NAME\n${name.replace('-', '\\-')} \\- `), `${name}(1) names ${name}`);
+        }
     });
 
     test('the Exec quoting reads back as the same path, backslashes and all', (t) => {
