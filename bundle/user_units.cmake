@@ -3,10 +3,10 @@
 # DRALMIK_UNIT_OUTPUT (a folder for the written units); included without
 # DRALMIK_UNIT_TEMPLATES, it only defines the quoting function.
 
-# The program of an ExecStart= line for a path. The line is split at spaces and expands %
-# specifiers, so a path with anything beyond letters, digits and / . _ + - goes inside double
-# quotes with % doubled. systemd runs no program whose path holds a quote, a backslash or a
-# control character: for such a path the result is empty.
+# The program of an ExecStart= line for a path. systemd splits the line at spaces and replaces
+# each % and the letter after it, so a path with anything beyond letters, digits and / . _ + -
+# goes inside double quotes with % doubled. It runs no program whose path holds a quote, a
+# backslash or a control character: for such a path the result is empty.
 function(dralmik_unit_exec_path out path)
   if(path MATCHES "[\"'\\\\\t\n\r]")
     set(${out} "" PARENT_SCOPE)
