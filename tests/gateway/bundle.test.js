@@ -7,6 +7,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
+const zlib = require('node:zlib');
 
 const BUNDLE = process.env.DRALMIK_BUNDLE_DIR;
 const BUILD = process.env.DRALMIK_BUILD_DIR;
@@ -142,6 +143,20 @@ describe('cmake --install', { skip: skip || (!BUILD || !CMAKE ? 'no build dir or
         assert.equal(entry.Name, APP);
         assert.deepEqual(execArguments(entry.Exec), [path.join(contents, 'MacOS', APP)]);
         assert.ok(fs.statSync(path.join(prefix, 'share/icons/hicolor/scalable/apps', `${entry.Icon}.svg`)).isFile());
+
+        // On PATH: relative links to the executables, each with its compressed manual page.
+        for (const [name, executable] of [['dralmik-helper', 'dralmik-helper'], ['dralmik-gateway', APP]]) {
+            const link = path.join(prefix, 'bin', name);
+            assert.ok(!path.isAbsolute(fs.readlinkSync(link)), `${name} is a relative link`);
+            assert.equal(fs.realpathSync(link), path.join(contents, 'MacOS', executable));
+            const page = path.join(prefix, 'share/man/man1', `${name}.1.gz`);
+            const text = zlib.gunzipSync(fs.readFileSync(page)).toString();
+            assert.ok(text.includes(`.SH NAME\n${name.replace('-', '\\-')} \\- `), `${name}(1) names ${name}`);
+        }
+        // systemd cannot run a program from this prefix (it holds quotes): the install goes on
+        // without the user units.
+        assert.ok(!fs.existsSync(path.join(prefix, 'lib/systemd')), 'no units for a path systemd cannot run');
+        assert.match(result.stderr, /the systemd user units are not installed/);
     });
 
     test('the Exec quoting reads back as the same path, backslashes and all', (t) => {
@@ -161,5 +176,36 @@ describe('cmake --install', { skip: skip || (!BUILD || !CMAKE ? 'no build dir or
         }
         const bad = spawnSync(CMAKE, ['-DPATH_TO_QUOTE=/a\nb', '-P', script], { encoding: 'utf8' });
         assert.notEqual(bad.status, 0, 'a path with a line break cannot be written as one argument');
+    });
+
+    // systemd-analyze reads each unit back and checks that its command is an executable file,
+    // which only the very path it was written for is.
+    test('the units\' ExecStart reads back as the same path, or is refused', (t) => {
+        const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'dralmik-unit-'));
+        t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+        const script = path.join(dir, 'quote.cmake');
+        fs.writeFileSync(script, [
+            `include("${path.join(SOURCE, 'user_units.cmake')}")`,
+            'dralmik_unit_exec_path(quoted "${PATH_TO_QUOTE}")',
+            `file(WRITE "${path.join(dir, 'out')}" "\${quoted}")`, ''].join('\n'));
+        const quote = (sample) => {
+            const run = spawnSync(CMAKE, [`-DPATH_TO_QUOTE=${sample}`, '-P', script], { encoding: 'utf8' });
+            assert.equal(run.status, 0, run.stderr);
+            return fs.readFileSync(path.join(dir, 'out'), 'utf8');
+        };
+        for (const sample of ['/it\'s', '/say "q"', '/a\\b', '/tab\there']) assert.equal(quote(sample), '', sample);
+
+        const runtime = fs.mkdtempSync(path.join(dir, 'runtime-'));
+        for (const sample of ['/usr/bin', '/opt/Dralmik LLM Gateway', '/x/$HOME/`id`/100%/%u', '/;/#/&/*/~']) {
+            const program = path.join(dir, 'root', sample, 'dralmik-helper');
+            fs.mkdirSync(path.dirname(program), { recursive: true });
+            fs.writeFileSync(program, '#!/bin/sh\n', { mode: 0o755 });
+            const unit = path.join(dir, 'check.service');
+            fs.writeFileSync(unit, `[Service]\nType=exec\nExecStart=${quote(program)} run gateway\n`);
+            const verify = spawnSync('systemd-analyze', ['--user', 'verify', '--man=no', unit],
+                { encoding: 'utf8', env: { ...process.env, XDG_RUNTIME_DIR: runtime } });
+            if (verify.error) return t.skip('systemd-analyze is not installed');
+            assert.equal(verify.status + verify.stdout + verify.stderr, '0', `${sample}: ${quote(program)}`);
+        }
     });
 });

@@ -256,6 +256,17 @@ group_process() {
     export DRALMIK_HOME=$case_dir/gw
     (cd "$bundle/Contents" && ./MacOS/dralmik-helper run gateway </dev/null)
     check "relative argv[0]" equals "$(recorded arg0)" "$runtime"
+
+    # Through a relative link on PATH, as the package installs it: the bundle is the one the
+    # link leads to, not the link's folder.
+    new_case "process-through-link"
+    export DRALMIK_HOME=$case_dir/gw
+    mkdir "$case_dir/bin"
+    ln -s ../X.app/Contents/MacOS/dralmik-helper "$case_dir/bin/dralmik-helper"
+    (cd "$case_dir/home" && PATH="$case_dir/bin:$PATH" dralmik-helper run remote </dev/null)
+    check "status" equals "$?" 0
+    check "bundle's runtime" equals "$(recorded arg0)" "$runtime"
+    check "bundle's script" equals "$(recorded arg)" "$resources/app/dist/main.js remote"
 }
 
 case $group in

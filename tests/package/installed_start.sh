@@ -1,7 +1,10 @@
-# The application as the package installs it, with its bundled gateway: the window opens and the
-# tray menu's state line shows the state the gateway's page reports ("Running"). Runs as
-#   dbus-run-session -- xvfb-run -a sh installed_start.sh <installed bundle>
+# The application as the package installs it, with its bundled gateway, started through its link
+# on PATH: the window opens and the tray menu's state line shows the state the gateway's page
+# reports ("Running"). Runs as
+#   dbus-run-session -- xvfb-run -a sh installed_start.sh <installed bundle> <link to the executable>
 . "$(dirname "$0")/../e2e/lib.sh"
+LINK=${2:?usage: installed_start.sh <bundle> <link to the executable>}
+executable_of() { echo "$LINK"; }
 
 start_app "$BUNDLE"
 wait_until 30 window_visible && pass "window mapped with its title" || fail "no window titled '$APP_NAME'"

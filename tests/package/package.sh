@@ -1,6 +1,8 @@
-# Builds the Debian package and checks it: lintian reports no error, the installed desktop entry
-# and metainfo pass their validators, the package holds what a desktop looks for, and the
-# application unpacked from it starts and shows the gateway page.
+# Builds the Debian package and checks it: lintian reports no error or warning and no hardening
+# tag, the installed desktop entry and metainfo pass their validators, the package holds what a
+# desktop looks for, its systemd user units pass `systemd-analyze verify`, dralmik-helper run
+# through its link on PATH becomes the bundle's gateway, and the application unpacked from it
+# and started through its link shows the gateway page.
 #   sh package.sh <cpack> <CPackConfig.cmake> <project version>
 set -u
 
@@ -9,7 +11,9 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 ID=com.dralmik.gateway.app
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dralmik-package.XXXXXX")
 FAILED=0
-trap 'if [ "$FAILED" -ne 0 ]; then echo "(work folder kept: $WORK)" >&2; else rm -rf "$WORK"; fi' EXIT
+HELPER_PID=
+trap '[ -n "$HELPER_PID" ] && kill -KILL "$HELPER_PID" 2>/dev/null
+      if [ "$FAILED" -ne 0 ]; then echo "(work folder kept: $WORK)" >&2; else rm -rf "$WORK"; fi' EXIT
 trap 'exit 1' INT TERM
 
 fail() { echo "FAIL: $*" >&2; FAILED=1; }
@@ -31,12 +35,15 @@ case "$depends" in *nodejs*) ;; *) fail "Depends lacks the JavaScript runtime: $
 case "$depends" in *libgtk-3-0*) pass "Depends computed from the binaries" ;; *) fail "Depends lacks the shared libraries: $depends" ;; esac
 
 t=$(clock)
-if lintian --fail-on error "$DEB" >"$WORK/lintian.log" 2>&1; then
-    pass "lintian: no error ($(took "$t"))"
+if lintian --display-info --fail-on error,warning "$DEB" >"$WORK/lintian.log" 2>&1; then
+    pass "lintian: no error or warning ($(took "$t"))"
 else
-    fail "lintian reports errors"
+    fail "lintian reports errors or warnings"
 fi
 grep -v '^running with root privileges' "$WORK/lintian.log" | sed 's/^/  lintian: /' >&2
+# At any level: a binary without the hardening flags, and an override that no longer applies.
+grep -Eq '^[EWI]: .*(hardening-|-override)' "$WORK/lintian.log" && fail "lintian reports hardening or override tags"
+dpkg-deb -c "$DEB" | grep -Eq '\.wants/|/etc/' && fail "the package enables something: $(dpkg-deb -c "$DEB" | grep -E '\.wants/|/etc/')"
 
 ROOT=$WORK/root
 dpkg -x "$DEB" "$ROOT" || { fail "dpkg -x failed"; exit 1; }
@@ -62,6 +69,34 @@ fi
 release=$(grep -o '<release version="[^"]*"' "$ROOT/usr/share/metainfo/$ID.metainfo.xml" | head -n1 | cut -d'"' -f2)
 [ "$release" = "$VERSION" ] || fail "the metainfo's newest release is '$release', the package's version $VERSION"
 
+# On PATH: relative links to the bundle's executables, each with its manual page.
+for name in dralmik-helper dralmik-gateway; do
+    case $name in dralmik-helper) executable=dralmik-helper ;; *) executable="Dralmik LLM Gateway" ;; esac
+    link=$ROOT/usr/bin/$name
+    case $(readlink "$link") in
+        /* | "") fail "/usr/bin/$name: $(ls -l "$link" 2>&1)" ;;
+        *) [ "$(readlink -f "$link")" = "$BUNDLE/Contents/MacOS/$executable" ] || fail "/usr/bin/$name leads to $(readlink -f "$link")" ;;
+    esac
+    gzip -t "$ROOT/usr/share/man/man1/$name.1.gz" || fail "no compressed manual page $name(1)"
+done
+
+# The user units run the tool from PATH. verify checks a unit's command on this machine's file
+# system, so the copies it reads name the unpacked tool; MANPATH lets it find the page named
+# by Documentation=, and the user manager it loads needs a runtime folder.
+mkdir -p "$WORK/units" && mkdir -m 700 "$WORK/runtime"
+for unit in dralmik-gateway:gateway dralmik-gateway-remote:remote; do
+    file=$ROOT/usr/lib/systemd/user/${unit%%:*}.service
+    grep -qxF "ExecStart=/usr/bin/dralmik-helper run ${unit#*:}" "$file" || fail "$file: $(grep ^ExecStart= "$file" 2>&1)"
+    sed "s|^ExecStart=/usr/bin/|ExecStart=$ROOT/usr/bin/|" "$file" >"$WORK/units/${unit%%:*}.service"
+done
+if XDG_RUNTIME_DIR=$WORK/runtime MANPATH=$ROOT/usr/share/man systemd-analyze --user verify \
+        "$WORK/units/dralmik-gateway.service" "$WORK/units/dralmik-gateway-remote.service" >"$WORK/verify.log" 2>&1 &&
+    [ ! -s "$WORK/verify.log" ]; then
+    pass "systemd-analyze verify: both units clean"
+else
+    fail "systemd-analyze verify: $(cat "$WORK/verify.log")"
+fi
+
 # The runtime is the dependency's node, not the build machine's.
 runtime="$BUNDLE/Contents/Resources/runtime/node"
 if [ -L "$runtime" ] && { [ "$(readlink -m "$runtime")" = "$ROOT/usr/bin/node" ] || [ "$(readlink "$runtime")" = /usr/bin/node ]; }; then
@@ -70,11 +105,34 @@ else
     fail "runtime: $(ls -l "$runtime" 2>&1)"
 fi
 
-# Start the unpacked application, its dependency's node standing at the root's /usr/bin/node.
-mkdir -p "$ROOT/usr/bin" && ln -s /usr/bin/node "$ROOT/usr/bin/node"
+# The unpacked programs run with their dependency's node standing at the root's /usr/bin/node.
+ln -s /usr/bin/node "$ROOT/usr/bin/node"
+
+# What a unit runs, through the link: the tool becomes the bundle's gateway (the pid it announces
+# is the one started here), whose output goes to its log, and a stop (SIGTERM, as systemctl sends)
+# ends it with status 0, which Restart=on-failure leaves stopped.
+helper_home=$WORK/helper-home
+DRALMIK_HOME=$helper_home "$ROOT/usr/bin/dralmik-helper" run gateway </dev/null >"$WORK/helper.out" 2>&1 &
+HELPER_PID=$!
+tries=0
+until grep -qs 'listening on http://localhost:' "$helper_home/logs/gateway.log" || [ $tries -ge 100 ]; do
+    sleep 0.1; tries=$((tries + 1))
+done
+grep -qs "\"pid\": $HELPER_PID," "$helper_home/gateway-service.json" ||
+    fail "the gateway through /usr/bin/dralmik-helper did not announce pid $HELPER_PID: $(cat "$helper_home/gateway-service.json" "$helper_home/logs/gateway.log" 2>&1)"
+kill -TERM "$HELPER_PID" 2>/dev/null
+wait "$HELPER_PID"
+status=$? HELPER_PID=
+if [ "$status" -eq 0 ] && [ ! -s "$WORK/helper.out" ]; then
+    pass "dralmik-helper through its link ran the bundle's gateway and stopped with status 0"
+else
+    fail "dralmik-helper through its link: status $status, output: $(cat "$WORK/helper.out")"
+fi
+
+# Start the unpacked application through its link on PATH.
 t=$(clock)
 if dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
-    sh "$HERE/installed_start.sh" "$BUNDLE" 2>"$WORK/start.log"; then
+    sh "$HERE/installed_start.sh" "$BUNDLE" "$ROOT/usr/bin/dralmik-gateway" 2>"$WORK/start.log"; then
     grep '^ok: ' "$WORK/start.log" >&2
     pass "the unpacked application showed the gateway page ($(took "$t"))"
 else
