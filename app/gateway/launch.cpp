@@ -19,6 +19,7 @@ constexpr double kMinimumSecondsBetweenStarts = 1;
 }  // namespace
 
 void AppDelegate::start() {
+    if (terminating_) return;
     const double now = platform_.processInfo().systemUptime();
     if (lastStart_ && now - *lastStart_ < kMinimumSecondsBetweenStarts) return;
     lastStart_ = now;

@@ -97,6 +97,7 @@ void AppDelegate::windowWillClose() { platform_.application().setActivationPolic
 void AppDelegate::applicationShouldHandleReopen() { showWindow(); }
 
 void AppDelegate::applicationWillTerminate() {
+    terminating_ = true;
     // Every child still running, not only the last one: a retry does not stop the one before.
     for (const auto& child : children_) {
         if (child->isRunning()) child->terminate();

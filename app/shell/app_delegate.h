@@ -82,6 +82,9 @@ private:
     OutputScanner scanner_;
     // Every child started and not yet seen to exit: all of them are stopped at termination.
     std::vector<std::shared_ptr<Task>> children_;
+    // Set once the application is ending: nothing starts a child after that (the toolkit may
+    // still run queued work, a page's retry among it, after the children were stopped).
+    bool terminating_ = false;
     // When the last start() and the last hand-off to the desktop happened (system uptime): a
     // page cannot make either happen more than once a second.
     std::optional<double> lastStart_;

@@ -73,6 +73,7 @@ void AppDelegate::decidePolicyForNavigation(const std::optional<std::string>& ur
         case NavigationDecision::Then::Nothing: break;
         case NavigationDecision::Then::Quit:
             keepIconAtLogin(false);
+            terminating_ = true;  // a retry queued behind the quit starts nothing
             platform_.application().terminate();
             break;
         case NavigationDecision::Then::Restart: start(); break;

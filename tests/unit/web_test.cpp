@@ -73,6 +73,15 @@ TEST_F(Web, QuitWithdrawsTheLoginStartThenTerminates) {
                           "agent.unregister", "app.terminate"};
     EXPECT_EQ(platform.log, expected);
     EXPECT_EQ(platform.task().terminations, 1);
+
+    // Retries the page queued behind the quit, or that the toolkit runs while it shuts down,
+    // start no child that nothing would stop.
+    const size_t launched = platform.launches.size();
+    platform.uptime += 5;
+    platform.navigate("dralmik://retry");
+    platform.uptime += 5;
+    platform.navigate("dralmik://retry");
+    EXPECT_EQ(platform.launches.size(), launched);
 }
 
 TEST_F(Web, ForeignAddressesGoToTheDesktopAndRetryStartsAgain) {
