@@ -6,6 +6,7 @@
 #include <libdbusmenu-gtk/parser.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/gtk/desktop.h"
 #include "platform/gtk/menu.h"
@@ -303,54 +304,49 @@ void StatusItem::registerWithWatcher() {
             },
             this, nullptr);
     }
-    g_dbus_connection_call(
-        bus_, watcher_.c_str(), kWatcherPath, kWatcher, "RegisterStatusNotifierItem", g_variant_new("(s)", path_.c_str()),
-        nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
-        [](GObject* bus, GAsyncResult* result, gpointer data) {
-            GError* error = nullptr;
-            GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
-            if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-                g_error_free(error);
-                return;
-            }
-            auto* self = static_cast<StatusItem*>(data);
-            if (reply) {
-                g_variant_unref(reply);
-                self->askWhetherHostRuns();
-            } else {
-                g_error_free(error);
-                self->setFallback(true);
-            }
-        },
-        this);
+    callWatcher(kWatcher, "RegisterStatusNotifierItem", g_variant_new("(s)", path_.c_str()), &StatusItem::registered);
 }
 
-// A watcher alone shows nothing: the item is shown once a host has registered there.
-void StatusItem::askWhetherHostRuns() {
+void StatusItem::registered(GVariant* reply) {
+    if (reply) {
+        // A watcher alone shows nothing: the item is shown once a host has registered there.
+        callWatcher("org.freedesktop.DBus.Properties", "Get",
+                    g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"), &StatusItem::hostAnswered);
+    } else {
+        setFallback(true);
+    }
+}
+
+void StatusItem::hostAnswered(GVariant* reply) {
+    // A watcher that does not say is taken to have a host, as most hosts run their own.
+    bool host = true;
+    GVariant* value = nullptr;
+    if (reply && g_variant_is_of_type(reply, G_VARIANT_TYPE("(v)"))) g_variant_get(reply, "(v)", &value);
+    if (value && g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) host = g_variant_get_boolean(value);
+    if (value) g_variant_unref(value);
+    setShown(host);
+}
+
+// Calls the watcher; `then` takes the reply (null on an error) unless the item has gone.
+void StatusItem::callWatcher(const char* interface, const char* method, GVariant* parameters,
+                             void (StatusItem::*then)(GVariant* reply)) {
+    struct Call {
+        StatusItem* self;
+        void (StatusItem::*then)(GVariant*);
+    };
     g_dbus_connection_call(
-        bus_, watcher_.c_str(), kWatcherPath, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"), G_VARIANT_TYPE("(v)"),
-        G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+        bus_, watcher_.c_str(), kWatcherPath, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+        cancellable_,
         [](GObject* bus, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Call> call(static_cast<Call*>(data));
             GError* error = nullptr;
             GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
-            if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-                g_error_free(error);
-                return;
-            }
+            const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
             g_clear_error(&error);
-            // A watcher that does not say is taken to have a host, as most hosts run their own.
-            bool host = true;
-            if (reply) {
-                GVariant* value = nullptr;
-                g_variant_get(reply, "(v)", &value);
-                if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) host = g_variant_get_boolean(value);
-                g_variant_unref(value);
-                g_variant_unref(reply);
-            }
-            static_cast<StatusItem*>(data)->setShown(host);
+            if (!cancelled) (call->self->*call->then)(reply);
+            if (reply) g_variant_unref(reply);
         },
-        this);
+        new Call{this, then});
 }
 
 void StatusItem::setShown(bool shown) {

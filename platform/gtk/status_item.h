@@ -47,7 +47,10 @@ private:
     static void onWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self);
     static void onWatcherVanished(GDBusConnection*, const gchar*, gpointer self);
     void registerWithWatcher();
-    void askWhetherHostRuns();
+    void registered(GVariant* reply);
+    void hostAnswered(GVariant* reply);
+    void callWatcher(const char* interface, const char* method, GVariant* parameters,
+                     void (StatusItem::*then)(GVariant* reply));
     void setShown(bool shown);
     void emit(const char* signal, GVariant* parameters = nullptr);
     void updateFallbackIcon();

@@ -9,6 +9,7 @@ record_browser
 
 export E2E_LOG="$WORK/gateway.log" E2E_GATEWAY=hostile
 B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
+start_fake watcher "$WORK/watcher.log"  # a tray host: the hidden start keeps its window hidden
 start_app "$B" --background
 
 # dbusmenu doubles an underscore that is not a mnemonic: hosts show "ready_to_serve".

@@ -1,7 +1,8 @@
 # Single instance: a second copy hands over to the first and exits 0; with "--background" it
-# exits 0 and the first stays as it was.
+# exits 0 and the first stays as it was (a tray host shows its item).
 . "$(dirname "$0")/lib.sh"
 
+start_fake watcher "$WORK/watcher.log"
 export E2E_LOG="$WORK/gateway.log"
 B=$(bundle_with_gateway "$E2E_DIR/test_gateway.js")
 start_app "$B" --background
