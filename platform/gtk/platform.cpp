@@ -114,22 +114,26 @@ dralmik::AppService& Platform::appService() { return parts_->appService; }
 dralmik::SingleInstance& Platform::singleInstance() { return parts_->singleInstance; }
 Files& Platform::files() { return parts_->files; }
 
-dralmik::Application& Platform::application() {
-    if (!parts_->toolkitUp) {
-        parts_->toolkitUp = true;
-        // GTK takes its own options (--display and the like) from the command line; the core
-        // reads the arguments from processInfo, which keeps them all.
-        if (!gtk_init_check(nullptr, nullptr)) {
-            g_printerr("cannot open display: %s\n", g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "");
-            _exit(1);
-        }
-        // GTK's start-up capitalises the class it takes from the program name; the entry's is not.
-        if (auto identifier = parts_->bundle.bundleIdentifier()) gdk_set_program_class(identifier->c_str());
-        // The bundle's own icons, for the windows and the about dialog.
-        const std::string icons = parts_->bundle.resourcePath() + "/icons";
-        gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons.c_str());
-        desktop().useApplicationIcon();
+bool Platform::bringUpUserInterface() {
+    if (parts_->toolkitUp) return true;
+    // GTK takes its own options (--display and the like) from the command line; the core
+    // reads the arguments from processInfo, which keeps them all.
+    if (!gtk_init_check(nullptr, nullptr)) {
+        g_printerr("cannot open display: %s\n", g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "");
+        return false;
     }
+    parts_->toolkitUp = true;
+    // GTK's start-up capitalises the class it takes from the program name; the entry's is not.
+    if (auto identifier = parts_->bundle.bundleIdentifier()) gdk_set_program_class(identifier->c_str());
+    // The bundle's own icons, for the windows and the about dialog.
+    const std::string icons = parts_->bundle.resourcePath() + "/icons";
+    gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons.c_str());
+    desktop().useApplicationIcon();
+    return true;
+}
+
+dralmik::Application& Platform::application() {
+    if (!bringUpUserInterface()) _exit(1);
     return parts_->app;
 }
 
