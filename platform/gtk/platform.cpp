@@ -3,6 +3,10 @@
 #include <glib.h>
 #include <unistd.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/gtk/alerts.h"
 #include "platform/gtk/application.h"
 #include "platform/gtk/desktop.h"
@@ -41,9 +45,11 @@ std::string displayName(const Bundle& bundle) {
     return name;
 }
 
-// How the web engine runs in this application, set in the environment before any of it starts
-// (the web processes take their settings from the environment they are started with; a value
-// already set there is kept, so a user can override either).
+// How the web engine runs in this application, set in the process's environment before any of
+// it starts (the web processes take their settings from the environment they are started with;
+// a value already set there is kept, so a user can override either). They are the engine's
+// alone: the children the core starts and the programs opened through the desktop get the
+// environment the application was started with. Returns the names it set.
 //
 // JavaScriptCore collects the young generation on a timer whose delay shrinks as garbage
 // grows. The page-state probe leaves a few kilobytes of garbage every two seconds on a page
@@ -57,10 +63,15 @@ std::string displayName(const Bundle& bundle) {
 // page every two seconds. "Malloc" makes the engine allocate with the C library instead, which
 // has no such thread; memory after load is within 1% of the engine's allocator. The price is
 // the engine allocator's hardening (type-segregated heaps), which matters less here since the
-// view only ever shows the local gateway's pages.
-void tuneWebEngine() {
-    g_setenv("JSC_percentCPUPerMBForEdenTimer", "0.03", FALSE);
-    g_setenv("Malloc", "1", FALSE);
+// view only ever shows the local gateway's pages; a browser opened from the page keeps it.
+std::vector<std::string> tuneWebEngine() {
+    std::vector<std::string> set;
+    for (const auto& [name, value] : {std::pair{"JSC_percentCPUPerMBForEdenTimer", "0.03"}, std::pair{"Malloc", "1"}}) {
+        if (g_getenv(name)) continue;
+        g_setenv(name, value, TRUE);
+        set.push_back(name);
+    }
+    return set;
 }
 
 }  // namespace
@@ -94,7 +105,9 @@ struct Platform::Parts {
 };
 
 Platform::Platform(int argc, const char* const* argv) : parts_(std::make_unique<Parts>(argc, argv)) {
-    tuneWebEngine();
+    const std::vector<std::string> engineOnly = tuneWebEngine();
+    parts_->processInfo.setOwnVariables(engineOnly);
+    parts_->workspace.setOwnVariables(engineOnly);
     desktop().applicationName = displayName(parts_->bundle);
     g_set_application_name(desktop().applicationName.c_str());
     // The windows' class and icon are the desktop entry's, so that panels and docks group the
