@@ -5,7 +5,8 @@
 #
 #   sh bench/window.sh launch [runs]     launch to the page's load event, median of runs (7),
 #                                        the two sides alternated
-#   sh bench/window.sh memory [runs]     PSS of each process tree once the page is up, median (5)
+#   sh bench/window.sh memory [runs]     PSS of each process tree once the page is up, and 30 s after
+#                                        its window was closed with Ctrl+W, medians (5)
 #   sh bench/window.sh idle [seconds]    CPU of each tree with the page shown, both side by side (120)
 #   sh bench/window.sh soak [--minutes N]  each minute, the web process's private memory and CPU of
 #                                        the application, the bare window, and the bare window
@@ -104,32 +105,46 @@ pticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 HZ=$(getconf CLK_TCK)
 
-# One launch of SIDE: prints its milliseconds to the load event, and its tree's PSS in kB
-# SETTLE seconds later.
+# One launch of SIDE: prints its milliseconds to the load event, its tree's PSS in kB SETTLE
+# seconds later, and with HIDDEN its tree's PSS in kB HIDDEN seconds after Ctrl+W closed its
+# window (each 0 when not asked for).
 launch_once() {
     n=$(loads)
     t0=$(date +%s%3N)
     start "$1"
     loaded=$(wait_load $((n + 1)))
     echo "$t0 $loaded" > "$WORK/last.launch"
-    pss=0
+    pss=0; hidden=0
     if [ "$2" -gt 0 ]; then sleep "$2"; pss=$(pss_kb "$PID"); fi
+    if [ "${3:-0}" -gt 0 ]; then close_window "$PID"; sleep "$3"; hidden=$(pss_kb "$PID"); fi
     finish "$PID"
     sleep 1
     # Where the time went: the gateway's check of the running service, the page's request.
     steps=$(awk -v t0="$t0" -v l="$loaded" '$1 == "request" && $3 >= t0 && $3 <= l { printf " %s +%d", $2, $3 - t0 }' "$BENCH_TIMES")
-    echo "$((loaded - t0)) $pss$steps"
+    echo "$((loaded - t0)) $pss $hidden$steps"
 }
 
-alternate() {  # alternate RUNS SETTLE: fills $WORK/app.runs and $WORK/bare.runs
+# Closes the window of process PID with Ctrl+W, as a user does, and waits until it is unmapped.
+close_window() {
+    wid=$(xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n1)
+    [ -n "$wid" ] || { say "no window to close"; exit 1; }
+    xdotool windowfocus --sync "$wid" key --clearmodifiers ctrl+w 2>/dev/null
+    i=0
+    while xdotool search --onlyvisible --pid "$1" >/dev/null 2>&1; do
+        i=$((i + 1)); [ $i -gt 50 ] && { say "Ctrl+W did not close the window"; exit 1; }
+        sleep 0.1
+    done
+}
+
+alternate() {  # alternate RUNS SETTLE [HIDDEN]: fills $WORK/app.runs and $WORK/bare.runs
     : > "$WORK/app.runs"; : > "$WORK/bare.runs"
     launch_once app 0 >/dev/null; launch_once bare 0 >/dev/null  # warm the caches, not counted
     for run in $(seq "$1"); do
         if [ $((run % 2)) -eq 1 ]; then order="app bare"; else order="bare app"; fi
         for side in $order; do
-            r=$(launch_once "$side" "$2")
+            r=$(launch_once "$side" "$2" "${3:-0}")
             echo "$r" >> "$WORK/$side.runs"
-            say "  run $run $side: $(echo "$r" | awk -v s="$2" '{ printf "%d ms", $1; for (i = 3; i < NF; i += 2) printf ", %s %s", $i, $(i + 1); if (s > 0) printf ", PSS %.1f MB", $2 / 1024 }')"
+            say "  run $run $side: $(echo "$r" | awk '{ printf "%d ms", $1; for (i = 4; i < NF; i += 2) printf ", %s %s", $i, $(i + 1); if ($2 > 0) printf ", PSS %.1f MB", $2 / 1024; if ($3 > 0) printf ", hidden %.1f MB", $3 / 1024 }')"
         done
     done
 }
@@ -141,9 +156,11 @@ launch)
     say "launch to load event, median of ${2:-7}: application $a ms, bare window $b ms, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
     ;;
 memory)
-    alternate "${2:-5}" 3
+    alternate "${2:-5}" 3 30
     a=$(cut -d' ' -f2 "$WORK/app.runs" | median); b=$(cut -d' ' -f2 "$WORK/bare.runs" | median)
     say "PSS of the process tree 3 s after load, median of ${2:-5}: application $(echo "$a" | awk '{ printf "%.1f", $1 / 1024 }') MB, bare window $(echo "$b" | awk '{ printf "%.1f", $1 / 1024 }') MB, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
+    a=$(cut -d' ' -f3 "$WORK/app.runs" | median); b=$(cut -d' ' -f3 "$WORK/bare.runs" | median)
+    say "PSS of the process tree 30 s after Ctrl+W closed the window, median of ${2:-5}: application $(echo "$a" | awk '{ printf "%.1f", $1 / 1024 }') MB, bare window $(echo "$b" | awk '{ printf "%.1f", $1 / 1024 }') MB, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
     ;;
 idle)
     seconds=${2:-120}

@@ -35,7 +35,12 @@ public:
     virtual SingleInstance& singleInstance() = 0;
     virtual Files& files() = 0;
 
-    // The user interface; the first call of application() brings the toolkit up.
+    // Brings the toolkit up, once: false, after saying why on standard error, when there is no
+    // user interface to be had (no display). What follows needs it to have answered true;
+    // the first call of application() brings the toolkit up if nothing did before.
+    virtual bool bringUpUserInterface() = 0;
+
+    // The user interface.
     virtual Application& application() = 0;
     virtual MenuFactory& menus() = 0;
     virtual StatusBar& statusBar() = 0;

@@ -1,6 +1,8 @@
 // Starting the gateway child and following what it prints until its page is shown.
 #include <algorithm>
+#include <utility>
 
+#include "app/gateway/child_ahead.h"
 #include "app/gateway/scanner.h"
 #include "app/gateway/utf8.h"
 #include "app/shell/app_delegate.h"
@@ -18,6 +20,22 @@ constexpr double kMinimumSecondsBetweenStarts = 1;
 
 }  // namespace
 
+TaskSpec AppDelegate::gatewayTask() const {
+    TaskSpec spec;
+    spec.executable = resources + "/runtime/node";
+    spec.arguments = {resources + "/app/dist/main.js", "open", "--print"};
+    spec.environment = platform_.processInfo().environment();
+    if (!spec.environment.contains("DRALMIK_HOME")) {
+        spec.environment["DRALMIK_HOME"] = platform_.processInfo().homeDirectory() + kDefaultGatewayHomeSuffix;
+    }
+    return spec;
+}
+
+void AppDelegate::startGatewayAhead() {
+    childAhead_ = ChildAhead::launch(platform_.processLauncher(), gatewayTask());
+    if (childAhead_->started()) launchStep("gateway started");
+}
+
 void AppDelegate::start() {
     if (terminating_) return;
     const double now = platform_.processInfo().systemUptime();
@@ -27,14 +45,6 @@ void AppDelegate::start() {
     output.clear();
     scanner_.reset();
     showMessage("Starting Dralmik LLM Gateway", "This takes a few seconds.", false);
-
-    TaskSpec spec;
-    spec.executable = resources + "/runtime/node";
-    spec.arguments = {resources + "/app/dist/main.js", "open", "--print"};
-    spec.environment = platform_.processInfo().environment();
-    if (!spec.environment.contains("DRALMIK_HOME")) {
-        spec.environment["DRALMIK_HOME"] = platform_.processInfo().homeDirectory() + kDefaultGatewayHomeSuffix;
-    }
 
     // Each child has its own decoder and its own handlers; none of them refers to launcher, so
     // a child replaced by a later start() is still followed to its end.
@@ -64,12 +74,16 @@ void AppDelegate::start() {
         self->showMessage("Dralmik LLM Gateway could not start", detail, true);
     };
 
-    LaunchResult result = platform_.processLauncher().launch(spec, std::move(handlers));
+    // The first start takes over the child started ahead, whether or not it could be started;
+    // every later one starts a child of its own.
+    const bool adopting = childAhead_ != nullptr;
+    LaunchResult result = adopting ? std::exchange(childAhead_, nullptr)->adopt(std::move(handlers), platform_.mainQueue())
+                                   : platform_.processLauncher().launch(gatewayTask(), std::move(handlers));
     if (!result.task) {
         showMessage("Dralmik LLM Gateway could not start", result.error, true);
         return;
     }
-    launchStep("gateway started");
+    launchStep(adopting ? "gateway taken over" : "gateway started");
     *child = result.task;
     launcher = result.task;
     children_.push_back(result.task);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/gateway/child_ahead.h"
 #include "app/shell/main_menu.h"
 #include "common/launch_timeline.h"
 
@@ -25,7 +26,6 @@ bool hasBackgroundArgument(const std::vector<std::string>& arguments) {
 
 AppDelegate::AppDelegate(Platform& platform)
     : platform_(platform),
-      stateLine(platform.menus().makeItem("Starting", nullptr)),
       resources(platform.bundle().resourcePath()),
       startedAtLogin(hasBackgroundArgument(platform.processInfo().arguments())) {}
 
@@ -102,6 +102,8 @@ void AppDelegate::applicationWillTerminate() {
     for (const auto& child : children_) {
         if (child->isRunning()) child->terminate();
     }
+    // A child started ahead of a launch sequence that never came to take it over.
+    if (childAhead_) childAhead_->terminate();
 }
 
 void AppDelegate::showWindow() {

@@ -12,6 +12,8 @@
 
 namespace dralmik {
 
+class ChildAhead;
+
 class AppDelegate : public ApplicationDelegate,
                     public WindowDelegate,
                     public MenuDelegate,
@@ -19,7 +21,13 @@ class AppDelegate : public ApplicationDelegate,
                     public StatusItemDelegate,
                     public std::enable_shared_from_this<AppDelegate> {
 public:
+    // Needs no user interface yet: the delegate is made before the toolkit comes up.
     explicit AppDelegate(Platform& platform);
+
+    // Starts the first gateway child as soon as this process knows it is the only copy, so that
+    // the child's own start overlaps the toolkit's and the web engine's; start() at the end of
+    // the launch sequence takes it over. Until then what the child writes, and its exit, wait.
+    void startGatewayAhead();
 
     // Application and window lifecycle (app/shell/app_delegate.cpp).
     void applicationDidFinishLaunching() override;
@@ -50,6 +58,7 @@ public:
 
 private:
     void start();
+    TaskSpec gatewayTask() const;
     void received(const std::string& chunk);
     void showMessage(const std::string& title, const std::string& detail, bool canRetry);
     void buildStatusItem();
@@ -68,7 +77,7 @@ private:
     std::string output;
     bool pageShown = false;
     std::shared_ptr<StatusItem> statusItem;
-    const std::shared_ptr<MenuItem> stateLine;
+    std::shared_ptr<MenuItem> stateLine;
     std::shared_ptr<MenuItem> disconnectItem;
     std::shared_ptr<MenuItem> stopItem;
     std::shared_ptr<Timer> stateTimer;
@@ -85,6 +94,8 @@ private:
     // Set once the application is ending: nothing starts a child after that (the toolkit may
     // still run queued work, a page's retry among it, after the children were stopped).
     bool terminating_ = false;
+    // The child started ahead of the launch sequence, until start() takes it over.
+    std::shared_ptr<ChildAhead> childAhead_;
     // When the last start() and the last hand-off to the desktop happened (system uptime): a
     // page cannot make either happen more than once a second.
     std::optional<double> lastStart_;

@@ -50,8 +50,16 @@ int applicationMain(Platform& platform) {
         }
     }
 
-    Application& application = platform.application();
+    // The only copy: its gateway child starts now and comes up while the toolkit and the web
+    // engine do; the launch sequence takes it over. A process that ends before then stops it.
     auto delegate = std::make_shared<AppDelegate>(platform);
+    delegate->startGatewayAhead();
+    if (!platform.bringUpUserInterface()) {
+        delegate->applicationWillTerminate();
+        return 1;
+    }
+
+    Application& application = platform.application();
     application.setDelegate(delegate);
     application.setActivationPolicy(ActivationPolicy::Regular);
     application.run();

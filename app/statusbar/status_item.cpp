@@ -18,6 +18,7 @@ void AppDelegate::buildStatusItem() {
     statusItem->setDelegate(weak_from_this());
 
     auto menu = menus.makeMenu("");
+    stateLine = menus.makeItem("Starting", nullptr);
     stateLine->setEnabled(false);
     menu->addItem(stateLine);
     menu->addSeparator();

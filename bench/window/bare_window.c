@@ -4,7 +4,7 @@
  * With PROBE_FILE it also runs that script in the page every 2 seconds through
  * webkit_web_view_evaluate_javascript, as the application's page-state probe does. With
  * DRALMIK_LAUNCH_TIMELINE set it writes its launch steps to standard error as the application
- * does. */
+ * does. Ctrl+W hides the window, as it does the application's, and the process runs on. */
 #include <gtk/gtk.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -37,6 +37,15 @@ static gboolean run_probe(gpointer view) {
     return G_SOURCE_CONTINUE;
 }
 
+static gboolean key_pressed(GtkWidget *window, GdkEventKey *event, gpointer data) {
+    (void)data;
+    if ((event->state & GDK_CONTROL_MASK) && (event->keyval == GDK_KEY_w || event->keyval == GDK_KEY_W)) {
+        gtk_widget_hide(window);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 int main(int argc, char **argv) {
     step("main");
     gtk_init(&argc, &argv);
@@ -49,6 +58,7 @@ int main(int argc, char **argv) {
     gtk_window_set_default_size(GTK_WINDOW(window), 760, 640);
     gtk_container_add(GTK_CONTAINER(window), view);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
+    g_signal_connect(window, "key-press-event", G_CALLBACK(key_pressed), NULL);
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), argv[1]);
     step("page requested");
     gtk_widget_show_all(window);

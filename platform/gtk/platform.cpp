@@ -4,6 +4,10 @@
 #include <glib.h>
 #include <unistd.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/gtk/alerts.h"
 #include "platform/gtk/application.h"
 #include "platform/gtk/desktop.h"
@@ -42,9 +46,11 @@ std::string displayName(const Bundle& bundle) {
     return name;
 }
 
-// How the web engine runs in this application, set in the environment before any of it starts
-// (the web processes take their settings from the environment they are started with; a value
-// already set there is kept, so a user can override either).
+// How the web engine runs in this application, set in the process's environment before any of
+// it starts (the web processes take their settings from the environment they are started with;
+// a value already set there is kept, so a user can override either). They are the engine's
+// alone: the children the core starts and the programs opened through the desktop get the
+// environment the application was started with. Returns the names it set.
 //
 // JavaScriptCore collects the young generation on a timer whose delay shrinks as garbage
 // grows. The page-state probe leaves a few kilobytes of garbage every two seconds on a page
@@ -58,10 +64,15 @@ std::string displayName(const Bundle& bundle) {
 // page every two seconds. "Malloc" makes the engine allocate with the C library instead, which
 // has no such thread; memory after load is within 1% of the engine's allocator. The price is
 // the engine allocator's hardening (type-segregated heaps), which matters less here since the
-// view only ever shows the local gateway's pages.
-void tuneWebEngine() {
-    g_setenv("JSC_percentCPUPerMBForEdenTimer", "0.03", FALSE);
-    g_setenv("Malloc", "1", FALSE);
+// view only ever shows the local gateway's pages; a browser opened from the page keeps it.
+std::vector<std::string> tuneWebEngine() {
+    std::vector<std::string> set;
+    for (const auto& [name, value] : {std::pair{"JSC_percentCPUPerMBForEdenTimer", "0.03"}, std::pair{"Malloc", "1"}}) {
+        if (g_getenv(name)) continue;
+        g_setenv(name, value, TRUE);
+        set.push_back(name);
+    }
+    return set;
 }
 
 }  // namespace
@@ -103,7 +114,9 @@ Platform::Platform(int argc, const char* const* argv) : parts_(std::make_unique<
         if (*token && g_utf8_validate(token, -1, nullptr)) desktop().setActivationToken(token);
         g_unsetenv("XDG_ACTIVATION_TOKEN");
     }
-    tuneWebEngine();
+    const std::vector<std::string> engineOnly = tuneWebEngine();
+    parts_->processInfo.setOwnVariables(engineOnly);
+    parts_->workspace.setOwnVariables(engineOnly);
     desktop().applicationName = displayName(parts_->bundle);
     g_set_application_name(desktop().applicationName.c_str());
     // The windows' class and icon are the desktop entry's, so that panels and docks group the
@@ -123,30 +136,34 @@ dralmik::AppService& Platform::appService() { return parts_->appService; }
 dralmik::SingleInstance& Platform::singleInstance() { return parts_->singleInstance; }
 Files& Platform::files() { return parts_->files; }
 
-dralmik::Application& Platform::application() {
-    if (!parts_->toolkitUp) {
-        parts_->toolkitUp = true;
-        // GTK takes its own options (--display and the like) from the command line; the core
-        // reads the arguments from processInfo, which keeps them all.
-        if (!gtk_init_check(nullptr, nullptr)) {
-            g_printerr("cannot open display: %s\n", g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "");
-            _exit(1);
-        }
-        // GTK's start-up capitalises the class it takes from the program name; the entry's is not.
-        if (auto identifier = parts_->bundle.bundleIdentifier()) gdk_set_program_class(identifier->c_str());
-        // The bundle's own icons, for the windows and the about dialog.
-        const std::string icons = parts_->bundle.resourcePath() + "/icons";
-        gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons.c_str());
-        desktop().useApplicationIcon();
-        // Screen readers name the application after its accessible root, which GTK names after
-        // the program (the desktop entry's id, which the windows' class and Wayland's app id
-        // must stay): the root answers with the application's own name instead.
-        if (AtkObject* root = atk_get_root()) {
-            ATK_OBJECT_GET_CLASS(root)->get_name = [](AtkObject*) -> const gchar* {
-                return desktop().applicationName.c_str();
-            };
-        }
+bool Platform::bringUpUserInterface() {
+    if (parts_->toolkitUp) return true;
+    // GTK takes its own options (--display and the like) from the command line; the core
+    // reads the arguments from processInfo, which keeps them all.
+    if (!gtk_init_check(nullptr, nullptr)) {
+        g_printerr("cannot open display: %s\n", g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "");
+        return false;
     }
+    parts_->toolkitUp = true;
+    // GTK's start-up capitalises the class it takes from the program name; the entry's is not.
+    if (auto identifier = parts_->bundle.bundleIdentifier()) gdk_set_program_class(identifier->c_str());
+    // The bundle's own icons, for the windows and the about dialog.
+    const std::string icons = parts_->bundle.resourcePath() + "/icons";
+    gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons.c_str());
+    desktop().useApplicationIcon();
+    // Screen readers name the application after its accessible root, which GTK names after the
+    // program (the desktop entry's id, which the windows' class and Wayland's app id must stay):
+    // the root answers with the application's own name instead.
+    if (AtkObject* root = atk_get_root()) {
+        ATK_OBJECT_GET_CLASS(root)->get_name = [](AtkObject*) -> const gchar* {
+            return desktop().applicationName.c_str();
+        };
+    }
+    return true;
+}
+
+dralmik::Application& Platform::application() {
+    if (!bringUpUserInterface()) _exit(1);
     return parts_->app;
 }
 

@@ -2,7 +2,7 @@
 // The Linux desktop backend: every port on GTK 3, WebKitGTK, libdbusmenu and GLib, with the
 // POSIX pieces for processes, files and the bundle. The accessors that the command-line paths
 // use (processInfo, bundle, system, appService, singleInstance, files) need no display; the
-// toolkit comes up with the first call of application().
+// toolkit comes up with bringUpUserInterface(), or else the first call of application().
 #include <memory>
 
 #include "platform/platform.h"
@@ -21,6 +21,7 @@ public:
     dralmik::SingleInstance& singleInstance() override;
     Files& files() override;
 
+    bool bringUpUserInterface() override;
     dralmik::Application& application() override;
     dralmik::MenuFactory& menus() override;
     dralmik::StatusBar& statusBar() override;

@@ -20,6 +20,7 @@ std::map<std::string, std::string> PosixProcessInfo::environment() const {
         if (equals == std::string_view::npos || equals == 0) continue;
         result.emplace(std::string(text.substr(0, equals)), std::string(text.substr(equals + 1)));
     }
+    for (const auto& name : ownVariables_) result.erase(name);
     return result;
 }
 

@@ -156,20 +156,25 @@ screenshot() {
     import -window root "$1" 2>/dev/null && identify -format '%[fx:standard_deviation]' "$1"
 }
 
-# Makes a private default browser that appends each address it is given to $WORK/opened.
+# Makes a private default browser that appends each address it is given to $WORK/opened, and
+# writes the environment it was started with to $WORK/opened.env.
 record_browser() {
     mkdir -p "$XDG_DATA_HOME/applications"
+    printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\nenv > "%s/opened.env"\n' "$WORK" "$WORK" > "$WORK/browser.sh"
     cat > "$XDG_DATA_HOME/applications/e2e-browser.desktop" <<ENTRY
 [Desktop Entry]
 Type=Application
 Name=Recording browser
-Exec=sh -c 'printf "%%s\\\\n" "\$1" >> "$WORK/opened"' sh %u
+Exec=sh $WORK/browser.sh %u
 MimeType=x-scheme-handler/https;x-scheme-handler/http;
 NoDisplay=true
 ENTRY
     printf '[Default Applications]\nx-scheme-handler/https=e2e-browser.desktop\nx-scheme-handler/http=e2e-browser.desktop\n' \
         > "$XDG_CONFIG_HOME/mimeapps.list"
 }
+
+# The value of variable NAME in the environment process PID was started with; fails when unset.
+environ_value() { { tr '\0' '\n' < "/proc/$1/environ"; } 2>/dev/null | sed -n "s/^$2=//p" | grep .; }
 
 # The window shows the status page's "Try again" button (#3b82f6, the only blue it has).
 offers_try_again() {

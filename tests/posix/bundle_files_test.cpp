@@ -165,6 +165,10 @@ TEST(ProcessInfoTest, ArgumentsAndEnvironmentAsTheProcessHasThem) {
     EXPECT_EQ(env["DRALMIK_TEST_VALUE"], "a=b c");  // split at the first "=" only
     unsetenv("DRALMIK_TEST_EMPTY");
     EXPECT_EQ(info.environment().count("DRALMIK_TEST_EMPTY"), 0u);
+    // What the process set for itself alone is not handed on.
+    info.setOwnVariables({"DRALMIK_TEST_VALUE"});
+    EXPECT_EQ(info.environment().count("DRALMIK_TEST_VALUE"), 0u);
+    EXPECT_EQ(info.environment().count("PATH"), 1u);
     unsetenv("DRALMIK_TEST_VALUE");
 
     EXPECT_EQ(info.homeDirectory(), userHomeDirectory());

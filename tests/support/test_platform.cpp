@@ -191,6 +191,14 @@ LaunchResult TestPlatform::launch(const TaskSpec& spec, TaskHandlers handlers) {
     return {tasks.back(), ""};
 }
 
+void TestPlatform::runPosted() {
+    while (!posted.empty()) {
+        auto work = std::move(posted.front());
+        posted.pop_front();
+        work();
+    }
+}
+
 TestMenu& TestPlatform::statusMenu() { return *statusItems.at(0)->menu; }
 
 std::optional<NavigationPolicy> TestPlatform::navigate(const std::optional<std::string>& url) {

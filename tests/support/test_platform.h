@@ -210,6 +210,10 @@ public:
     AppService& appService() override { return *this; }
     SingleInstance& singleInstance() override { return *this; }
     Files& files() override { return *this; }
+    bool bringUpUserInterface() override {
+        log.push_back("bringUpUserInterface");
+        return hasDisplay;
+    }
     Application& application() override { return *this; }
     MenuFactory& menus() override { return *this; }
     StatusBar& statusBar() override { return *this; }
@@ -292,6 +296,7 @@ public:
     std::optional<std::string> executable = "/Applications/Dralmik LLM Gateway.app/Contents/MacOS/Dralmik LLM Gateway";
     int systemMajor = 13, systemMinor = 0;
     bool anotherCopyRuns = false;
+    bool hasDisplay = true;
     std::optional<std::string> launchError;  // the next launches fail with this reason
     bool failWrites = false, failDirectories = false;
 
@@ -333,6 +338,8 @@ public:
     TestWebView& webView() { return *webViews.at(0); }
     TestWindow& window() { return *windows.at(0); }
     TestTask& task() { return *tasks.back(); }
+    // Runs the work posted to the main queue, and what that work posts, in order.
+    void runPosted();
     TestMenu& statusMenu();
     TestAgentService& agent(const std::string& plistName);
     void fireTimers();

@@ -1,6 +1,8 @@
 // The three paths of the process entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/shell/entry.h"
 #include "tests/support/test_platform.h"
 
@@ -74,6 +76,24 @@ TEST(Entry, SecondCopyAsksTheRunningOneToReopenAndExits) {
     EXPECT_EQ(platform.reopens, 1);
     EXPECT_EQ(platform.runs, 0);
     EXPECT_TRUE(platform.webViews.empty());
+    EXPECT_TRUE(platform.launches.empty());
+}
+
+TEST(Entry, ThePrimaryStartsItsGatewayBeforeTheUserInterfaceAndStopsItWhenThereIsNone) {
+    TestPlatform platform;
+    EXPECT_EQ(applicationMain(platform), 0);
+    const Log& log = platform.log;
+    auto at = [&](const std::string& entry) { return std::find(log.begin(), log.end(), entry) - log.begin(); };
+    EXPECT_LT(at("claimPrimary com.dralmik.gateway.app"), at("launch"));
+    EXPECT_LT(at("launch"), at("bringUpUserInterface"));
+    EXPECT_LT(at("bringUpUserInterface"), at("app.run"));
+
+    TestPlatform headless;
+    headless.hasDisplay = false;
+    EXPECT_EQ(applicationMain(headless), 1);
+    EXPECT_EQ(headless.runs, 0);
+    ASSERT_EQ(headless.tasks.size(), 1u);
+    EXPECT_EQ(headless.task().terminations, 1);
 }
 
 TEST(Entry, BackgroundSecondCopyLeavesTheRunningOneAlone) {

@@ -8,14 +8,22 @@
 
 namespace dralmik::testing {
 
-// A launched application on the test platform: the delegate has run its launch sequence and
-// started its first gateway child, which has printed nothing yet.
+// A launched application on the test platform, in the order the entry follows: the delegate
+// has started its first gateway child ahead, run its launch sequence, which took that child
+// over, and the main queue has turned. The child has printed nothing yet.
 class LaunchedApp : public ::testing::Test {
 protected:
     void launch() {
+        startAhead();
+        delegate->applicationDidFinishLaunching();
+        platform.runPosted();
+        // The clock moves on from the taking over as it does from a launch.
+        platform.uptime += platform.secondsPerLaunch;
+    }
+    void startAhead() {
         delegate = std::make_shared<AppDelegate>(platform);
         platform.setDelegate(delegate);
-        delegate->applicationDidFinishLaunching();
+        delegate->startGatewayAhead();
     }
     void SetUp() override {}
 

@@ -153,6 +153,41 @@ TEST_F(Gateway, AStartingPageComesBackWithEachStart) {
     EXPECT_EQ(statusDetail(), "The launcher exited without saying why (status 9).");
 }
 
+// The child started ahead may have said everything before the window exists: the starting page
+// still comes first, then what it said, in order, as one started by the launch sequence would.
+TEST_F(Gateway, AChildStartedAheadIsTakenOverWithWhatItSaidMeanwhile) {
+    startAhead();
+    platform.task().write("http://localhost:4321/\n");
+    delegate->applicationDidFinishLaunching();
+    EXPECT_EQ(platform.launches.size(), 1u);
+    EXPECT_TRUE(showsStatusPage("Starting Dralmik LLM Gateway"));
+    platform.runPosted();
+    EXPECT_EQ(platform.webView().loads, (std::vector<std::string>{"html", "http://localhost:4321/"}));
+
+    TestPlatform early;  // a child that ended before the window existed
+    auto other = std::make_shared<AppDelegate>(early);
+    other->startGatewayAhead();
+    early.task().write("Error: port in use\n");
+    early.task().exit(1);
+    other->applicationDidFinishLaunching();
+    early.runPosted();
+    EXPECT_TRUE(early.task().readingStopped);
+    EXPECT_EQ(early.webView().loads, (std::vector<std::string>{"html", "html"}));
+    EXPECT_NE(early.webView().html.find("<p>Error: port in use</p><p><a"), std::string::npos);
+}
+
+TEST_F(Gateway, AChildThatCouldNotStartAheadFailsAtTheSameStep) {
+    platform.launchError = "The file \u201cnode\u201d doesn\u2019t exist.";
+    launch();
+    EXPECT_EQ(platform.webView().loads, (std::vector<std::string>{"html", "html"}));
+    EXPECT_TRUE(showsStatusPage(kCouldNotStart));
+    EXPECT_EQ(statusDetail(), "The file \u201cnode\u201d doesn\u2019t exist.");
+    platform.launchError.reset();
+    platform.navigate("dralmik://retry");  // a retry starts one of its own
+    EXPECT_EQ(platform.launches.size(), 2u);
+    EXPECT_EQ(platform.tasks.size(), 1u);
+}
+
 TEST(StatusPage, DocumentIsExactlyTheFixedHeadAndTheEscapedParts) {
     const std::string withRetry = statusPageDocument("T", "D", true);
     const std::string withoutRetry = statusPageDocument("T", "D", false);
