@@ -37,7 +37,8 @@ void Notifications::listen() {
 
 void Notifications::post(const Notice& notice) {
     listen();
-    if (!bus_) {
+    // The session bus may have gone with the session.
+    if (!bus_ || g_dbus_connection_is_closed(bus_)) {
         if (notice.undelivered) notice.undelivered();
         return;
     }
@@ -48,12 +49,14 @@ void Notifications::post(const Notice& notice) {
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(desktop().iconName.c_str()));
+    // The icon by its file, which servers find wherever the application runs from.
+    const std::string icon = desktop().iconFile.empty() ? desktop().iconName : "file://" + desktop().iconFile;
     auto* pending = new Pending{this, nullptr, notice.undelivered};
     auto action = notice.action;
     pending->delivered = [this, action](guint32 id) { actions_[id] = action; };
     g_dbus_connection_call(
         bus_, kService, kPath, kService, "Notify",
-        g_variant_new("(susssasa{sv}i)", desktop().applicationName.c_str(), 0u, desktop().iconName.c_str(),
+        g_variant_new("(susssasa{sv}i)", desktop().applicationName.c_str(), 0u, icon.c_str(),
                       notice.title.c_str(), notice.body.c_str(), &actions, &hints, -1),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kNoticeTimeoutMs, nullptr,
         [](GObject* bus, GAsyncResult* result, gpointer data) {

@@ -123,6 +123,8 @@ Platform::Platform(int argc, const char* const* argv) : parts_(std::make_unique<
     // window with its launcher.
     if (auto identifier = parts_->bundle.bundleIdentifier()) {
         desktop().iconName = *identifier;
+        const std::string file = parts_->bundle.resourcePath() + "/icons/hicolor/scalable/apps/" + *identifier + ".svg";
+        if (g_file_test(file.c_str(), G_FILE_TEST_EXISTS)) desktop().iconFile = file;
         g_set_prgname(identifier->c_str());
     }
 }

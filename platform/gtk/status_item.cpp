@@ -294,6 +294,7 @@ void StatusItem::onWatcherVanished(GDBusConnection*, const gchar*, gpointer data
 }
 
 void StatusItem::registerWithWatcher() {
+    if (g_dbus_connection_is_closed(bus_)) return;  // the session is ending
     // A host that comes after the item is registered shows it then.
     if (!hostSignal_) {
         hostSignal_ = g_dbus_connection_signal_subscribe(

@@ -1,6 +1,6 @@
 # fake_desktop.py notifications|watcher LOG: a stand-in for a desktop service on the session bus.
 #   notifications  org.freedesktop.Notifications: each Notify call is written to LOG as
-#                  "notify APP|SUMMARY|BODY|ACTION,ACTION..."; the test's own method
+#                  "notify APP|SUMMARY|BODY|ACTION,ACTION...|ICON"; the test's own method
 #                  Click(id, token) emits ActivationToken(id, token) and ActionInvoked(id,
 #                  "default"), as a click on the notice does.
 #   watcher        org.kde.StatusNotifierWatcher with a host registered: each item that registers
@@ -50,8 +50,8 @@ def write(line):
 
 def call(connection, sender, _path, interface, method, args, invocation):
     if method == "Notify":
-        app, _replaces, _icon, summary, body, actions = args.unpack()[:6]
-        write("notify %s|%s|%s|%s" % (app, summary, body, ",".join(actions[0::2])))
+        app, _replaces, icon, summary, body, actions = args.unpack()[:6]
+        write("notify %s|%s|%s|%s|%s" % (app, summary, body, ",".join(actions[0::2]), icon))
         invocation.return_value(GLib.Variant("(u)", (1,)))
     elif method == "Click":
         connection.emit_signal(None, path, interface, "ActivationToken", GLib.Variant("(us)", (args[0], args[1])))

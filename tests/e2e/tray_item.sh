@@ -44,6 +44,8 @@ case "$notice" in
     "notify "*"|Dralmik LLM Gateway|The gateway is running in the background."*"|default"*) pass "one notice: $notice" ;;
     *) fail "notice: $notice" ;;
 esac
+icon=${notice##*|}
+[ -f "${icon#file://}" ] && pass "the notice's icon is the bundle's file" || fail "notice icon: $icon"
 if window_visible; then fail "a window is mapped before the notice's click"; fi
 notify_service Click 1 e2e-token
 wait_until 10 window_visible && pass "the notice's click opens the window" || fail "the notice's click opened nothing"
