@@ -226,7 +226,7 @@ EOF
     key Escape; sleep 1
 }
 
-notices_sent() { grep -c 'member=Notify$' "$WORK/monitor.log" 2>/dev/null || echo 0; }
+notices_sent() { n=$(grep -c "member=Notify$" "$WORK/monitor.log" 2>/dev/null); echo "${n:-0}"; }
 
 tray_host_run() {
     start_launcher
@@ -314,7 +314,13 @@ gnome_up() {
     if ! wait_until 90 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval 1 | grep -q '(true'"; then
         field start "GNOME Shell did not answer within 90 s"; exit 0
     fi
-    gnome_eval "Main.overview.hide()" >/dev/null
+    # The shell starts in the overview and greets root with a notice: both put away, so that the
+    # screenshots show the desktop and nothing but the application's notices.
+    gnome_overview_away() {
+        gnome_eval "Main.overview.hide(); Main.messageTray.getSources().forEach(s => s.destroy()); Main.overview.visible" |
+            grep -q "'false'"
+    }
+    wait_until 30 gnome_overview_away || note "the overview stayed up"
     if [ "$SESSION" = wayland ]; then
         # The application and the launcher are Wayland clients of the nested shell; DISPLAY stays
         # the outer Xvfb's, for the screenshots and the pointer.
@@ -329,7 +335,7 @@ run_gnome() {
     KIND=gnome
     start_xvfb
     gnome_up
-    PANEL_BOX="640 0 1280 34"
+    PANEL_BOX="720 0 1280 34"  # right of the clock
     if [ "$WITH_EXT" = 1 ]; then
         MENU_BUTTON=3
         tray_click() { click "$ICON_X" "$ICON_Y" 1 2; }  # a double click activates; one click opens the menu
@@ -351,7 +357,7 @@ run_plasma() {
     wait_until 120 host_registered || { field start "plasmashell registered no tray host within 120 s"; exit 0; }
     sleep 8  # the panel is drawn after the host registers
     field start "Plasma $(plasmashell --version 2>/dev/null | awk '{print $2}') X11 (kwin_x11)"
-    PANEL_BOX="640 700 1280 800"
+    PANEL_BOX="640 756 1140 800"  # the tray, left of the clock
     MENU_BUTTON=3
     tray_click() { click "$ICON_X" "$ICON_Y" 1; }
     tray_host_run
@@ -390,13 +396,12 @@ run_xfce() {
   </property>
 </channel>
 XML
-    xfce4-panel >"$WORK/panel.log" 2>&1 &
+    xfce4-panel --disable-wm-check >"$WORK/panel.log" 2>&1 &
     wait_until 60 host_registered || { field start "xfce4-panel registered no tray host within 60 s"; exit 0; }
     sleep 3
     field start "xfce4-panel $(xfce4-panel --version | awk 'NR==1 {print $2}') X11, $( [ $dark = true ] && echo dark || echo light) panel, no window manager"
     PANEL_BOX="640 0 1280 34"
     MENU_BUTTON=3
-    start_launcher
     clock_safe
     a=$(shot before)
     start_app --background
@@ -418,7 +423,7 @@ run_sway() {
         echo "output HEADLESS-1 resolution 1280x800"
         echo "default_border normal"
         echo "focus_on_window_activation focus"
-        [ "$HOST" = sway ] && printf 'bar {\n  position top\n  status_command echo desktops\n  tray_output *\n}\n'
+        [ "$HOST" = sway ] && printf 'bar {\n  position top\n  status_command while :; do echo desktops; sleep 3600; done\n  tray_output *\n}\n'
     } > "$WORK/sway.conf"
     sway -c "$WORK/sway.conf" >"$WORK/sway.log" 2>&1 &
     wait_until 30 sh -c "ls '$XDG_RUNTIME_DIR'/sway-ipc.*.sock" || { field start "sway did not start"; exit 0; }
@@ -427,7 +432,7 @@ run_sway() {
     field start "sway $(sway --version | awk '{print $3}') headless$([ "$HOST" = sway ] && echo ', swaybar' || echo ', no bar, mako')"
     if [ "$HOST" = sway ]; then
         wait_until 30 host_registered || { field start "swaybar registered no tray host"; exit 0; }
-        PANEL_BOX="640 0 1280 30"
+        PANEL_BOX="640 0 1280 24"
         MENU_BUTTON=3
         tray_click() { click "$ICON_X" "$ICON_Y" 1; }
         measure_menu() {  # swaybar has no dbusmenu: a right click calls the item's ContextMenu
