@@ -8,7 +8,7 @@
 # Hosts: gnome-x11, gnome-x11-ext, gnome-wayland, gnome-wayland-ext (-ext: with the AppIndicator
 # extension), plasma-x11, sway (with swaybar), sway-mako (no bar, mako for notices), xfce-light,
 # xfce-dark. Not part of the test suite: it needs the shells installed (it installs what is
-# missing with apt-get) and several minutes. Screenshots go to build/desktops/HOST-*.png.
+# missing with apt-get) and several minutes. Screenshots go to build/desktops/HOST/.
 #
 # Each host runs in its own folder (HOME, XDG folders, gateway home) under dbus-run-session, on
 # its own Xvfb where it needs one; every process started for it carries DESKTOPS_WORK=<folder> in
@@ -77,7 +77,7 @@ bus_name_of() {
     return 1
 }
 item_registered() {
-    name=$(bus_name_of "$APP_PID") || return 1
+    name=$(bus_name_of "$FIRST_PID") || return 1
     watcher_prop RegisteredStatusNotifierItems | grep -qF "'$name"
 }
 
@@ -122,17 +122,8 @@ raise_launcher() {
 
 # click X Y [BUTTON] [TIMES]: a real pointer click where the shell's panel draws the item.
 click() {
-    x=$1 y=$2 button=${3:-1} times=${4:-1}
-    if [ "$KIND" = sway ]; then
-        swaymsg seat seat0 cursor set "$x" "$y" >/dev/null
-        for _ in $(seq "$times"); do
-            swaymsg seat seat0 cursor press "button$button" >/dev/null
-            swaymsg seat seat0 cursor release "button$button" >/dev/null
-        done
-    else
-        xdotool mousemove "$x" "$y"; sleep 0.3
-        xdotool click --repeat "$times" --delay 120 "$button"
-    fi
+    xdotool mousemove "$1" "$2"; sleep 0.3
+    xdotool click --repeat "${4:-1}" --delay 120 "${3:-1}"
 }
 key() { [ "$KIND" = sway ] || xdotool key "$1"; }
 
@@ -173,20 +164,17 @@ open_item() {
     key Down; sleep 0.3; key Return
 }
 
-menu_event() {  # menu_event LABEL: what a dbusmenu host sends when the item is clicked
-    dest=$(bus_name_of "$APP_PID") || return 1
-    id=$(gdbus call --session --dest "$dest" --object-path /StatusNotifierItem/Menu \
-            --method com.canonical.dbusmenu.GetLayout -- 0 -1 "['label']" |
-         grep -o "([0-9]*, {'label': <'$1'>" | sed 's/^(\([0-9]*\),.*/\1/' | head -n1)
-    [ -n "$id" ] || return 1
-    gdbus call --session --dest "$dest" --object-path /StatusNotifierItem/Menu \
-        --method com.canonical.dbusmenu.Event -- "$id" clicked '<int32 0>' "$(date +%s)" >/dev/null
+# item_call METHOD: calls the item's method as a tray host does, at 0,0.
+item_call() {
+    dest=$(bus_name_of "$FIRST_PID") || return 1
+    gdbus call --session --dest "$dest" --object-path /StatusNotifierItem --method "org.kde.StatusNotifierItem.$1" 0 0 >/dev/null
 }
 
 start_app() {
     # Started from a clean folder: its own environment, the host's display variables.
     ( cd "$WORK" && exec env DRALMIK_HOME="$WORK/gateway-home" "$EXE" "$@" >>"$WORK/app.log" 2>&1 ) &
     APP_PID=$!
+    FIRST_PID=${FIRST_PID:-$APP_PID}
 }
 
 start_launcher() {
@@ -205,7 +193,7 @@ clock_safe() {
 # The icon's box in the panel (PANEL_BOX: x0 y0 x1 y1), from screenshots before and after.
 measure_icon() {
     read -r count x0 y0 x1 y1 <<EOF
-$($PY "$HERE/shot.py" diff "$1" "$2" $PANEL_BOX)
+$($PY "$HERE/shot.py" item "$1" "$2" "${ITEM_END:-first}" $PANEL_BOX)
 EOF
     if [ "$count" -eq 0 ]; then field contrast "no icon drawn in the panel"; return 1; fi
     ICON_X=$(( (x0 + x1) / 2 )) ICON_Y=$(( (y0 + y1) / 2 ))
@@ -214,7 +202,7 @@ EOF
     field contrast "$best:1 ($(echo "$m" | cut -d' ' -f2-3 | tr ' ' ,), $((x1 - x0))x$((y1 - y0)) at $x0,$y0)"
     convert "$2" -crop "$((x1 - x0 + 24))x$((y1 - y0 + 24))+$((x0 - 12))+$((y0 - 12))" -scale 800% \
         "$WORK/shots/$HOST-icon-zoom.png" 2>/dev/null
-    [ $((x1 - x0)) -le 48 ] || note "the panel changed over ${x1}-${x0} px when the item came: other items moved?"
+    [ $((x1 - x0)) -le 48 ] || note "what changed in the panel when the item came is $((x1 - x0)) px wide: not one icon"
 }
 
 # The tray host's menu after MENU_BUTTON on the icon: drawn on the screen, or nothing.
@@ -232,6 +220,11 @@ EOF
         field menu "NOT opened (button $MENU_BUTTON; $count px changed)"
     fi
     key Escape; sleep 1
+}
+
+notice_click() {
+    # Headless sway has no pointer for its clients: what mako does on a click, invoke the default action.
+    if [ "$KIND" = sway ]; then makoctl invoke; else click "$1" "$2"; fi
 }
 
 notices_sent() { n=$(grep -c "member=Notify$" "$WORK/monitor.log" 2>/dev/null); echo "${n:-0}"; }
@@ -267,8 +260,13 @@ notice_host_run() {
     a=$(shot before)
     start_app --background
     wait_until 20 sh -c "grep -q 'member=Notify\$' '$WORK/monitor.log'"
-    sleep 1.5  # banners go away after a few seconds
-    b=$(shot notice)
+    # A banner goes away after a few seconds: screenshots until one shows (or the window does).
+    for _ in 1 2 3 4 5 6 7 8; do
+        sleep 1
+        b=$(shot notice)
+        window_exists && break
+        [ "$($PY "$HERE/shot.py" diff "$a" "$b" | cut -d' ' -f1)" -gt 1000 ] && break
+    done
     n=$(notices_sent)
     if window_exists; then
         field notice "window opened instead ($n Notify calls)"
@@ -280,7 +278,7 @@ $($PY "$HERE/shot.py" diff "$a" "$b")
 EOF
         if [ "$count" -gt 1000 ]; then
             field notice "shown ($((x1 - x0))x$((y1 - y0)) at $x0,$y0)"
-            NO_RAISE=1 road "notice click" click $(( (x0 + x1) / 2 )) $(( (y0 + y1) / 2 ))
+            NO_RAISE=1 road "notice click" notice_click $(( (x0 + x1) / 2 )) $(( (y0 + y1) / 2 ))
         else
             field notice "Notify sent, nothing drawn ($count px changed)"
         fi
@@ -372,6 +370,7 @@ run_plasma() {
     sleep 8  # the panel is drawn after the host registers
     field start "Plasma $(plasmashell --version 2>/dev/null | awk '{print $2}') X11 (kwin_x11)"
     PANEL_BOX="640 756 1140 800"  # the tray, left of the clock
+    ITEM_END=first  # the tray grows to the left
     MENU_BUTTON=3
     tray_click() { click "$ICON_X" "$ICON_Y" 1; }
     tray_host_run
@@ -437,7 +436,7 @@ run_sway() {
         echo "output HEADLESS-1 resolution 1280x800"
         echo "default_border normal"
         echo "focus_on_window_activation focus"
-        [ "$HOST" = sway ] && printf 'bar {\n  position top\n  status_command while :; do echo desktops; sleep 3600; done\n  tray_output *\n}\n'
+        [ "$HOST" = sway ] && printf 'bar {\n  position top\n  tray_output *\n}\n'  # no status line: nothing but the tray at the right
     } > "$WORK/sway.conf"
     sway -c "$WORK/sway.conf" >"$WORK/sway.log" 2>&1 &
     wait_until 30 sh -c "ls '$XDG_RUNTIME_DIR'/sway-ipc.*.sock" || { field start "sway did not start"; exit 0; }
@@ -447,11 +446,15 @@ run_sway() {
     if [ "$HOST" = sway ]; then
         wait_until 30 host_registered || { field start "swaybar registered no tray host"; exit 0; }
         PANEL_BOX="640 0 1280 24"
+        ITEM_END=last
         MENU_BUTTON=3
-        tray_click() { click "$ICON_X" "$ICON_Y" 1; }
+        # Headless sway gives its clients no pointer (no input device), so swaybar cannot be
+        # clicked: its calls are made as it makes them, Activate for the left button and
+        # ContextMenu for the right, at 0,0 and with no token (swaybar 1.7 gives none).
+        tray_click() { item_call Activate; }
         measure_menu() {  # swaybar has no dbusmenu: a right click calls the item's ContextMenu
             raise_launcher
-            click "$ICON_X" "$ICON_Y" 3
+            item_call ContextMenu
             sleep 3
             shot menu >/dev/null
             if app_focused; then field menu "ContextMenu: the window opened with the focus"
@@ -486,8 +489,9 @@ inside() {
     # What the application printed that GLib, GTK or the engine flag.
     warned=$(grep -E -- '-(WARNING|CRITICAL)|Gtk-Message|GLib-GIO' "$WORK/app.log" | sed 's/^(.*:[0-9]*): //' | sort | uniq -c | head -n 5)
     [ -n "$warned" ] && note "app printed: $(echo "$warned" | tr -s ' ' | tr '\n' ';')"
-    alive=no; kill -0 "$APP_PID" 2>/dev/null && alive=yes
-    [ "$alive" = yes ] || note "the application had ended by the end of the run"
+    if ! kill -0 "$FIRST_PID" 2>/dev/null; then
+        wait "$FIRST_PID"; note "the first copy had ended by the end of the run (exit status $?)"
+    fi
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -498,7 +502,7 @@ install_missing() {
     missing=""
     for p in gnome-shell gnome-shell-extension-appindicator plasma-desktop kwin-x11 kwin-wayland sway mako-notifier \
              xfce4-panel grim xwayland xvfb xdotool imagemagick x11-utils x11-xserver-utils dbus-x11 libnotify-bin \
-             python3-gi gir1.2-gtk-3.0; do
+             python3-gi gir1.2-gtk-3.0 gjs; do  # gjs: GNOME Shell's notification service runs on it
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
     done
     [ -z "$missing" ] && return 0
@@ -541,13 +545,13 @@ main() {
     for host in $hosts; do
         work=$(mktemp -d /tmp/desktops-$host.XXXXXX)
         chmod 755 "$work"
-        rm -f "$OUT/$host"-*.png
+        rm -rf "${OUT:?}/$host"; mkdir -p "$OUT/$host"
         log "=== $host ($work)"
         run_host "$host" "$work" 2>"$work/run.log"
         rc=$?
         end_tagged "$work"
-        cp "$work"/shots/*.png "$OUT/" 2>/dev/null
-        cp "$work/app.log" "$OUT/$host-app.log" 2>/dev/null
+        for f in "$work"/shots/*.png; do [ -e "$f" ] && cp "$f" "$OUT/$host/${f##*/$host-}"; done
+        cp "$work/app.log" "$OUT/$host/app.log" 2>/dev/null
         f="$work/fields"; touch "$f"
         notes=$(sed -n 's/^notes=//p' "$f" | tr '\n' ' ')
         [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ] && notes="$notes STOPPED after ${HOST_TIMEOUT} s."
@@ -559,7 +563,7 @@ main() {
         [ -n "${KEEP:-}" ] || rm -rf "$work"
     done
     cat "$rows"
-    log "screenshots: $OUT"
+    log "screenshots: $OUT/HOST/"
 }
 
 case ${1:-} in

@@ -2,6 +2,10 @@
 #   shot.py diff BEFORE AFTER [X0 Y0 X1 Y1]
 #       how many pixels changed (inside the box, when given) and the box around them:
 #       "COUNT X0 Y0 X1 Y1" (X1 and Y1 exclusive), "0 0 0 0 0" when nothing changed
+#   shot.py item BEFORE AFTER first|last X0 Y0 X1 Y1
+#       the same for the first or last group of changed columns in the box: a panel that makes
+#       room for a new item moves its neighbours, and the item is the group at the end it grows
+#       from
 #   shot.py contrast BEFORE AFTER X0 Y0 X1 Y1
 #       inside the box where the icon appeared: the panel's colour (the commonest colour there
 #       before the icon came) and the WCAG contrast of the icon's pixels against it:
@@ -60,6 +64,22 @@ def diff(before, after, args):
     print("%d %d %d %d %d" % ((count, bx0, by0, bx1, by1) if count else (0, 0, 0, 0, 0)))
 
 
+def item(before, after, which, args):
+    x0, y0, x1, y1 = box(args, after)
+    columns = [x for x in range(x0, x1) if any(differs(before.at(x, y), after.at(x, y)) for y in range(y0, y1))]
+    groups = []
+    for x in columns:
+        if groups and x - groups[-1][-1] <= 3:
+            groups[-1].append(x)
+        else:
+            groups.append([x])
+    if not groups:
+        print("0 0 0 0 0")
+        return
+    group = groups[0] if which == "first" else groups[-1]
+    diff(before, after, [group[0], y0, group[-1] + 1, y1])
+
+
 def luminance(rgb):
     def channel(c):
         c /= 255
@@ -96,6 +116,8 @@ def main():
     what = sys.argv[1]
     if what == "diff":
         diff(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4:])
+    elif what == "item":
+        item(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4], sys.argv[5:])
     elif what == "contrast":
         contrast(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4:])
     elif what == "colour":
