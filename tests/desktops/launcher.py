@@ -1,7 +1,8 @@
 # launcher.py COMMAND...: a plain GTK window titled "Launcher" that stands in front of the
-# application's window between the roads, and, on SIGUSR1, starts COMMAND the way a desktop's
-# launcher does: through its display's launch context, which asks the compositor (Wayland) or
-# the X server's clock (X11) for the startup token the new process finds in its environment.
+# application's window between the roads, and, when its button is clicked (or on SIGUSR1 where
+# nothing can click), starts COMMAND the way a desktop's launcher does: through its display's
+# launch context, which asks the compositor (Wayland; it grants the token for the click) or
+# takes the click's time (X11) for the startup token the new process finds in its environment.
 import shlex
 import signal
 import sys
@@ -15,7 +16,7 @@ from gi.repository import Gdk, Gio, GLib, Gtk
 command = " ".join(shlex.quote(a) for a in sys.argv[1:])
 
 
-def launch():
+def launch(*_):
     info = Gio.AppInfo.create_from_commandline(command, "launched", Gio.AppInfoCreateFlags.SUPPORTS_STARTUP_NOTIFICATION)
     context = Gdk.Display.get_default().get_app_launch_context()
     context.set_timestamp(Gtk.get_current_event_time() or Gdk.CURRENT_TIME)
@@ -29,7 +30,8 @@ def launch():
 
 window = Gtk.Window(title="Launcher")
 window.set_default_size(900, 600)
-window.add(Gtk.Label(label="another window"))
+window.add(Gtk.Button(label="another window: click to launch"))
+window.get_child().connect("clicked", launch)
 window.connect("destroy", Gtk.main_quit)
 window.connect("map-event", lambda *a: print("ready", flush=True))
 window.connect("notify::is-active", lambda w, p: print("active" if w.is_active() else "inactive", flush=True))

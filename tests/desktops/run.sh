@@ -251,7 +251,7 @@ tray_host_run() {
     else
         road "open item" open_item
     fi
-    road "launcher" kill -USR1 "$LAUNCHER_PID"
+    road "launcher" launch_second_copy
 }
 
 notice_host_run() {
@@ -285,7 +285,20 @@ EOF
     fi
     window_exists || start_app  # a copy started from a shell opens the window of the first
     wait_until 15 window_exists
-    road "launcher" kill -USR1 "$LAUNCHER_PID"
+    road "launcher" launch_second_copy
+}
+
+# A second copy from the launcher: a click on its button, the input event the compositor wants
+# before it grants a token; in headless sway, which has no pointer, a signal.
+launch_second_copy() {
+    case $KIND in
+    gnome) at=$(gnome_eval "let r = global.get_window_actors().map(a => a.meta_window).find(w => w.get_title() == 'Launcher')
+                             .get_frame_rect(); (r.x + r.width / 2) + ' ' + (r.y + r.height / 2)" | sed -n "s/^(true, '\"\(.*\)\"')$/\1/p")
+           click $at ;;
+    x11) eval "$(xdotool search --name '^Launcher$' getwindowgeometry --shell | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+         click $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) ;;
+    sway) kill -USR1 "$LAUNCHER_PID" ;;
+    esac
 }
 
 # --- the hosts ---
