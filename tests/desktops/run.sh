@@ -24,6 +24,7 @@ ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sw
 HOST_TIMEOUT=${HOST_TIMEOUT:-240}
 NOBODY=65534
 PY=/usr/bin/python3
+TRAY_CLICK_HOW="" LAUNCH_HOW="" NOTICE_CLICK_HOW=""
 
 log() { printf '%s\n' "$*" >&2; }
 
@@ -138,12 +139,13 @@ road() {
         return
     fi
     "$@"
+    how=${ROAD_HOW:+; $ROAD_HOW}
     if wait_until 8 app_focused; then
-        field "$name" yes
+        field "$name" "yes${how:+ (${how#; })}"
     else
         sleep 1
         shown=no; window_exists && shown=yes
-        field "$name" "NO (focus on '$(focused_title)', window shown: $shown)"
+        field "$name" "NO (focus on '$(focused_title)', window shown: $shown$how)"
     fi
     shot "after-$name" >/dev/null
 }
@@ -245,13 +247,13 @@ tray_host_run() {
     [ "$n" -eq 0 ] && field notice "none (the tray shows the item)" || field notice "$n sent beside a tray host"
     measure_icon "$a" "$b" || return
     measure_menu
-    road "click" tray_click
+    ROAD_HOW=$TRAY_CLICK_HOW road "click" tray_click
     if [ "$KIND" = sway ]; then
         field "open item" "n/a (swaybar draws no menu)"
     else
         road "open item" open_item
     fi
-    road "launcher" launch_second_copy
+    ROAD_HOW=$LAUNCH_HOW road "launcher" launch_second_copy
 }
 
 notice_host_run() {
@@ -278,14 +280,16 @@ $($PY "$HERE/shot.py" diff "$a" "$b")
 EOF
         if [ "$count" -gt 1000 ]; then
             field notice "shown ($((x1 - x0))x$((y1 - y0)) at $x0,$y0)"
-            NO_RAISE=1 road "notice click" notice_click $(( (x0 + x1) / 2 )) $(( (y0 + y1) / 2 ))
+            NO_RAISE=1 ROAD_HOW=$NOTICE_CLICK_HOW road "notice click" notice_click $(( (x0 + x1) / 2 )) $(( (y0 + y1) / 2 ))
         else
             field notice "Notify sent, nothing drawn ($count px changed)"
         fi
     fi
+    sleep 2
+    kill -0 "$FIRST_PID" 2>/dev/null || { wait "$FIRST_PID"; note "the application ended (status $?) after the notice's click"; }
     window_exists || start_app  # a copy started from a shell opens the window of the first
     wait_until 15 window_exists
-    road "launcher" launch_second_copy
+    ROAD_HOW=$LAUNCH_HOW road "launcher" launch_second_copy
 }
 
 # A second copy from the launcher: a click on its button, the input event the compositor wants
@@ -442,6 +446,9 @@ XML
 
 run_sway() {
     KIND=sway
+    TRAY_CLICK_HOW="Activate over the bus, as swaybar sends it: no token"
+    LAUNCH_HOW="launched on a signal: no input, so the token has no serial"
+    NOTICE_CLICK_HOW="makoctl invoke"
     export WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman XDG_SESSION_TYPE=wayland \
         XDG_CURRENT_DESKTOP=sway GDK_BACKEND=wayland
     unset DISPLAY
@@ -483,10 +490,18 @@ run_sway() {
     fi
 }
 
+first_copy_gone() {  # ended, or ended and not yet waited for
+    st=$(ps -o stat= -p "$FIRST_PID")
+    [ -z "$st" ] || [ "${st#Z}" != "$st" ]
+}
+
 inside() {
     HOST=$1 WORK=$2
     cd "$WORK" || exit 1
+    # The notices, and what the tray host sends the item (its calls, the menu's events with their
+    # timestamps), for reading after the run.
     dbus-monitor --session "interface='org.freedesktop.Notifications'" "interface='org.gtk.Notifications'" \
+        "interface='org.kde.StatusNotifierItem',type='method_call'" "interface='com.canonical.dbusmenu',member='Event'" \
         >"$WORK/monitor.log" 2>&1 &
     case $HOST in
     gnome-x11) SESSION=x11 WITH_EXT=0 run_gnome ;;
@@ -499,10 +514,28 @@ inside() {
     *) field start "unknown host"; exit 0 ;;
     esac
     shot end >/dev/null
+    # An orderly stop while the session still runs: what it prints belongs to the application,
+    # not to the session's end (the bus going away under it).
+    if kill -0 "$FIRST_PID" 2>/dev/null; then
+        kill -TERM "$FIRST_PID"
+        if wait_until 10 first_copy_gone; then
+            wait "$FIRST_PID"; status=$?
+            [ "$status" -eq 0 ] || [ "$status" -eq 143 ] || note "the application ended with status $status after SIGTERM"
+            sleep 5
+            left=$(for e in /proc/[0-9]*/environ; do
+                       tr '\0' '\n' < "$e" 2>/dev/null | grep -qxF "DRALMIK_HOME=$WORK/gateway-home" || continue
+                       pid=${e#/proc/}; pid=${pid%/environ}; echo "$pid $(cat "/proc/$pid/comm" 2>/dev/null)"
+                   done | tr '\n' ' ')
+            [ -z "$left" ] || note "5 s after the application ended on SIGTERM, still running: $left"
+        else
+            note "the application did not end within 10 s of SIGTERM"
+        fi
+        FIRST_PID_STOPPED=1
+    fi
     # What the application printed that GLib, GTK or the engine flag.
     warned=$(grep -E -- '-(WARNING|CRITICAL)|Gtk-Message|GLib-GIO' "$WORK/app.log" | sed 's/^(.*:[0-9]*): //' | sort | uniq -c | head -n 5)
     [ -n "$warned" ] && note "app printed: $(echo "$warned" | tr -s ' ' | tr '\n' ';')"
-    if ! kill -0 "$FIRST_PID" 2>/dev/null; then
+    if [ -z "${FIRST_PID_STOPPED:-}" ]; then
         wait "$FIRST_PID"; note "the first copy had ended by the end of the run (exit status $?)"
     fi
 }
@@ -564,7 +597,7 @@ main() {
         rc=$?
         end_tagged "$work"
         for f in "$work"/shots/*.png; do [ -e "$f" ] && cp "$f" "$OUT/$host/${f##*/$host-}"; done
-        cp "$work/app.log" "$OUT/$host/app.log" 2>/dev/null
+        cp "$work/app.log" "$work/monitor.log" "$OUT/$host/" 2>/dev/null
         f="$work/fields"; touch "$f"
         notes=$(sed -n 's/^notes=//p' "$f" | tr '\n' ' ')
         [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ] && notes="$notes STOPPED after ${HOST_TIMEOUT} s."
