@@ -1,0 +1,127 @@
+# Measurements on screenshots, for run.sh.
+#   shot.py diff BEFORE AFTER [X0 Y0 X1 Y1]
+#       how many pixels changed (inside the box, when given) and the box around them:
+#       "COUNT X0 Y0 X1 Y1" (X1 and Y1 exclusive), "0 0 0 0 0" when nothing changed
+#   shot.py item BEFORE AFTER first|last X0 Y0 X1 Y1
+#       the same for the first or last group of changed columns in the box: a panel that makes
+#       room for a new item moves its neighbours, and the item is the group at the end it grows
+#       from
+#   shot.py contrast BEFORE AFTER X0 Y0 X1 Y1
+#       inside the box where the icon appeared: the panel's colour (the commonest colour there
+#       before the icon came) and the WCAG contrast of the icon's pixels against it:
+#       "best=R icon=#rrggbb panel=#rrggbb strong=N of=M" (N pixels reach 4.5:1 of the M that
+#       differ from the panel)
+#   shot.py colour SHOT X Y
+#       the colour of one pixel, #rrggbb
+import collections
+import sys
+
+import gi
+
+gi.require_version("GdkPixbuf", "2.0")
+from gi.repository import GdkPixbuf
+
+THRESHOLD = 24  # a channel that moved by less is noise (dithering, a clock's antialiasing)
+
+
+class Picture:
+    def __init__(self, path):
+        p = GdkPixbuf.Pixbuf.new_from_file(path)
+        self.w, self.h = p.get_width(), p.get_height()
+        self.stride, self.n = p.get_rowstride(), p.get_n_channels()
+        self.data = p.get_pixels()
+
+    def row(self, y, x0, x1):
+        return self.data[y * self.stride + x0 * self.n:y * self.stride + x1 * self.n]
+
+    def at(self, x, y):
+        i = y * self.stride + x * self.n
+        return tuple(self.data[i:i + 3])
+
+
+def box(args, picture):
+    if len(args) >= 4:
+        x0, y0, x1, y1 = (int(a) for a in args[:4])
+    else:
+        x0, y0, x1, y1 = 0, 0, picture.w, picture.h
+    return max(0, x0), max(0, y0), min(picture.w, x1), min(picture.h, y1)
+
+
+def differs(a, b):
+    return max(abs(a[0] - b[0]), abs(a[1] - b[1]), abs(a[2] - b[2])) >= THRESHOLD
+
+
+def diff(before, after, args):
+    x0, y0, x1, y1 = box(args, after)
+    count, bx0, by0, bx1, by1 = 0, x1, y1, -1, -1
+    for y in range(y0, y1):
+        if before.row(y, x0, x1) == after.row(y, x0, x1):
+            continue
+        for x in range(x0, x1):
+            if differs(before.at(x, y), after.at(x, y)):
+                count += 1
+                bx0, by0, bx1, by1 = min(bx0, x), min(by0, y), max(bx1, x + 1), max(by1, y + 1)
+    print("%d %d %d %d %d" % ((count, bx0, by0, bx1, by1) if count else (0, 0, 0, 0, 0)))
+
+
+def item(before, after, which, args):
+    x0, y0, x1, y1 = box(args, after)
+    columns = [x for x in range(x0, x1) if any(differs(before.at(x, y), after.at(x, y)) for y in range(y0, y1))]
+    groups = []
+    for x in columns:
+        if groups and x - groups[-1][-1] <= 3:
+            groups[-1].append(x)
+        else:
+            groups.append([x])
+    if not groups:
+        print("0 0 0 0 0")
+        return
+    group = groups[0] if which == "first" else groups[-1]
+    diff(before, after, [group[0], y0, group[-1] + 1, y1])
+
+
+def luminance(rgb):
+    def channel(c):
+        c /= 255
+        return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+    r, g, b = (channel(c) for c in rgb)
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+
+def ratio(a, b):
+    la, lb = luminance(a), luminance(b)
+    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+
+
+def contrast(before, after, args):
+    x0, y0, x1, y1 = box(args, after)
+    around = collections.Counter(before.at(x, y) for y in range(max(0, y0 - 3), min(after.h, y1 + 3))
+                                 for x in range(max(0, x0 - 3), min(after.w, x1 + 3)))
+    panel = around.most_common(1)[0][0]
+    best, colour, strong, total = 1.0, panel, 0, 0
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            p = after.at(x, y)
+            if not differs(p, panel):
+                continue
+            total += 1
+            r = ratio(p, panel)
+            strong += r >= 4.5
+            if r > best:
+                best, colour = r, p
+    print("best=%.1f icon=#%02x%02x%02x panel=#%02x%02x%02x strong=%d of=%d" % ((best,) + colour + panel + (strong, total)))
+
+
+def main():
+    what = sys.argv[1]
+    if what == "diff":
+        diff(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4:])
+    elif what == "item":
+        item(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4], sys.argv[5:])
+    elif what == "contrast":
+        contrast(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4:])
+    elif what == "colour":
+        print("#%02x%02x%02x" % Picture(sys.argv[2]).at(int(sys.argv[3]), int(sys.argv[4])))
+
+
+main()
