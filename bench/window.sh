@@ -45,6 +45,10 @@ export XDG_RUNTIME_DIR="$WORK/runtime" DRALMIK_HOME="$WORK/gateway-home" BENCH_T
 : > "$BENCH_TIMES"
 "$NODE" "$ROOT/bench/window/page_server.js" > "$WORK/server.out" &
 SERVER=$!
+# A tray host, as a desktop has: closing the application's window then hides it (with nothing
+# to show its tray item, the window would only be minimised, to keep the application in reach).
+/usr/bin/python3 "$ROOT/tests/e2e/fake_desktop.py" watcher "$WORK/watcher.log" > "$WORK/watcher.out" 2>&1 &
+WATCHER=$!
 RUNNING=""
 
 say() { printf '%s\n' "$*" >&3; }
@@ -63,7 +67,7 @@ stop_tree() {
 }
 cleanup() {
     for pid in $RUNNING; do stop_tree "$pid"; done
-    kill "$SERVER" 2>/dev/null || true
+    kill "$SERVER" "$WATCHER" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$WORK"
 }
@@ -72,6 +76,8 @@ trap 'exit 1' INT TERM
 
 i=0
 while [ ! -s "$WORK/server.out" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+i=0
+while ! grep -qx ready "$WORK/watcher.out" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 URL=$(head -n1 "$WORK/server.out")
 
 start() {  # start app|bare|probe: starts that side; sets PID
