@@ -162,10 +162,7 @@ void Window::makeKeyAndOrderFront() {
     // where the compositor prevents focus stealing; without one the compositor decides.
     const std::string token = desktop().takeActivationToken();
     GdkDisplay* display = gtk_widget_get_display(window_);
-    if (!token.empty() && GDK_IS_WAYLAND_DISPLAY(display)) {
-        gdk_wayland_display_set_startup_notification_id(display, token.c_str());
-        gtk_window_present(GTK_WINDOW(window_));
-    } else if (GDK_IS_X11_DISPLAY(display)) {
+    if (GDK_IS_X11_DISPLAY(display)) {
         // X11 has no tokens: window managers weigh a request by the time of the user's action
         // behind it. A launcher's startup id carries that time; every other request here answers
         // an action just taken (in the tray, whose hosts may give no time at all, on a notice, at
@@ -175,6 +172,8 @@ void Window::makeKeyAndOrderFront() {
         gtk_window_present_with_time(GTK_WINDOW(window_), token.empty() && window ? gdk_x11_get_server_time(window)
                                                                                   : GDK_CURRENT_TIME);
     } else {
+        if (!token.empty() && GDK_IS_WAYLAND_DISPLAY(display))
+            gdk_wayland_display_set_startup_notification_id(display, token.c_str());
         gtk_window_present(GTK_WINDOW(window_));
     }
     desktop().setKeyWindow(this);

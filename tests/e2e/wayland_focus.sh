@@ -44,7 +44,7 @@ focused_is() { [ "$(focused)" = "$1" ]; }
 # A fresh token from the focused "Other" window, which the compositor gives for the serial of
 # the user's last input there (a key typed on a virtual keyboard).
 mint() {
-    wtype -k Shift_L
+    wtype -k Shift_L && sleep 0.5  # the key reaches the window before it asks for the token
     rm -f "$WORK/token"; : > "$WORK/mint"
     wait_until 5 test -f "$WORK/token" && cat "$WORK/token"
 }
