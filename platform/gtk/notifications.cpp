@@ -15,8 +15,8 @@ constexpr int kNoticeTimeoutMs = 5000;
 
 // What a Notify call carries until its answer comes.
 struct Pending {
-    Notifications* self;
-    std::function<void(guint32)> delivered;
+    std::map<guint32, std::function<void()>>& actions;
+    std::function<void()> action;
     std::function<void()> undelivered;
 };
 
@@ -51,9 +51,7 @@ void Notifications::post(const Notice& notice) {
     g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(desktop().iconName.c_str()));
     // The icon by its file, which servers find wherever the application runs from.
     const std::string icon = desktop().iconFile.empty() ? desktop().iconName : "file://" + desktop().iconFile;
-    auto* pending = new Pending{this, nullptr, notice.undelivered};
-    auto action = notice.action;
-    pending->delivered = [this, action](guint32 id) { actions_[id] = action; };
+    auto* pending = new Pending{actions_, notice.action, notice.undelivered};
     g_dbus_connection_call(
         bus_, kService, kPath, kService, "Notify",
         g_variant_new("(susssasa{sv}i)", desktop().applicationName.c_str(), 0u, icon.c_str(),
@@ -72,7 +70,7 @@ void Notifications::post(const Notice& notice) {
             guint32 id = 0;
             g_variant_get(reply, "(u)", &id);
             g_variant_unref(reply);
-            pending->delivered(id);
+            pending->actions[id] = pending->action;
         },
         pending);
 }

@@ -21,6 +21,10 @@ import gi
 gi.require_version("GdkPixbuf", "2.0")
 from gi.repository import GdkPixbuf
 
+# The WCAG luminance and ratio of the end-to-end tests' contrast check.
+sys.path.insert(0, __file__.rsplit("/", 2)[0] + "/e2e")
+from contrast import luminance, ratio as contrast_ratio  # noqa: E402
+
 THRESHOLD = 24  # a channel that moved by less is noise (dithering, a clock's antialiasing)
 
 
@@ -80,17 +84,8 @@ def item(before, after, which, args):
     diff(before, after, [group[0], y0, group[-1] + 1, y1])
 
 
-def luminance(rgb):
-    def channel(c):
-        c /= 255
-        return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
-    r, g, b = (channel(c) for c in rgb)
-    return 0.2126 * r + 0.7152 * g + 0.0722 * b
-
-
 def ratio(a, b):
-    la, lb = luminance(a), luminance(b)
-    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+    return contrast_ratio(luminance(a), luminance(b))
 
 
 def contrast(before, after, args):

@@ -21,17 +21,22 @@ def ratio(a, b):
     return (max(a, b) + 0.05) / (min(a, b) + 0.05)
 
 
-picture = GdkPixbuf.Pixbuf.new_from_file(sys.argv[1])
-background = [int(sys.argv[2][i:i + 2], 16) for i in (1, 3, 5)]
-back = luminance(background)
-data, stride, n = picture.get_pixels(), picture.get_rowstride(), picture.get_n_channels()
-best, legible = 1.0, 0
-for y in range(picture.get_height()):
-    for x in range(picture.get_width()):
-        p = data[y * stride + x * n:y * stride + x * n + n]
-        alpha = p[3] / 255 if n == 4 else 1
-        over = [p[i] * alpha + background[i] * (1 - alpha) for i in range(3)]
-        r = ratio(luminance(over), back)
-        best = max(best, r)
-        legible += r >= 3
-print("%.1f %d" % (best, legible))
+def main():
+    picture = GdkPixbuf.Pixbuf.new_from_file(sys.argv[1])
+    background = [int(sys.argv[2][i:i + 2], 16) for i in (1, 3, 5)]
+    back = luminance(background)
+    data, stride, n = picture.get_pixels(), picture.get_rowstride(), picture.get_n_channels()
+    best, legible = 1.0, 0
+    for y in range(picture.get_height()):
+        for x in range(picture.get_width()):
+            p = data[y * stride + x * n:y * stride + x * n + n]
+            alpha = p[3] / 255 if n == 4 else 1
+            over = [p[i] * alpha + background[i] * (1 - alpha) for i in range(3)]
+            r = ratio(luminance(over), back)
+            best = max(best, r)
+            legible += r >= 3
+    print("%.1f %d" % (best, legible))
+
+
+if __name__ == "__main__":
+    main()

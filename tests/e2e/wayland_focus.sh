@@ -74,7 +74,6 @@ wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu"
 item_call Activate 0 0 || fail "Activate"
 sleep 2
 focused_is Other && pass "without a token the focus stays" || fail "the window took the focus with no token"
-timeout 5 gdbus call --session --dest "$(bus_name_of "$APP_PID")" --object-path /StatusNotifierItem --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Id >/dev/null && pass "still answers after a focus request it could not have" || fail "the application hangs after an activation without a token"
 
 activate_with_token() { item_call ProvideXdgActivationToken "$(mint)" && item_call Activate 0 0; }
 open_item_with_token() { item_call ProvideXdgActivationToken "$(mint)" && menu_click 'Open Dralmik LLM Gateway'; }
