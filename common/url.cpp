@@ -3,6 +3,8 @@
 
 #include <uriparser/Uri.h>
 
+#include <algorithm>
+
 namespace dralmik {
 namespace {
 
@@ -35,6 +37,17 @@ std::optional<Url> Url::parse(std::string_view text) {
     url.host_ = textOf(parsed.hostText);
     uriFreeUriMembersA(&parsed);
     return url;
+}
+
+std::optional<Url> Url::parseSchemeAndHost(std::string_view text) {
+    // scheme ":" up to the first "/", "?" or "#"; then "//" authority up to the next of them.
+    size_t end = 0;
+    const size_t colon = text.find_first_of(":/?#");
+    if (colon != std::string_view::npos && colon > 0 && text[colon] == ':') end = colon + 1;
+    if (text.substr(end, 2) == "//") end = std::min(text.find_first_of("/?#", end + 2), text.size());
+    std::optional<Url> head = parse(text.substr(0, end));
+    if (head) head->text_ = std::string(text);
+    return head;
 }
 
 }  // namespace dralmik

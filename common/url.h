@@ -12,6 +12,11 @@ namespace dralmik {
 class Url {
 public:
     static std::optional<Url> parse(std::string_view text);
+    // Reads only the scheme and the authority (RFC 3986's split of a reference into its five
+    // components, then its grammar for those two); the path, query and fragment are kept in
+    // string() but never examined, so a lone "%" or a second "#" there does not matter. No
+    // value when the scheme or the authority break the grammar.
+    static std::optional<Url> parseSchemeAndHost(std::string_view text);
 
     const std::string& string() const { return text_; }
     const std::optional<std::string>& scheme() const { return scheme_; }

@@ -1,7 +1,5 @@
 #include "app/web/navigation.h"
 
-#include <algorithm>
-
 #include "app/shell/app_delegate.h"
 
 namespace dralmik {
@@ -9,30 +7,6 @@ namespace dralmik {
 namespace {
 
 constexpr double kMinimumSecondsBetweenHandOffs = 1;
-
-// The engine hands over URLs as browsers normalise them, which may keep characters in the path,
-// query or fragment that RFC 3986 does not allow ("|", "^", "{", "}", a backquote, "[", "]").
-// Percent-encoding them there leaves the scheme and host as the engine read them.
-std::string encodeForParsing(std::string_view text) {
-    static constexpr std::string_view kAllowed =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#@!$&'()*+,;=%";
-    size_t start = text.find(':');
-    if (start == std::string_view::npos) return std::string(text);
-    if (text.substr(start + 1, 2) == "//") start = std::min(text.find_first_of("/?#", start + 3), text.size());
-    std::string encoded(text.substr(0, start));
-    for (const char c : text.substr(start)) {
-        if (kAllowed.find(c) != std::string_view::npos) {
-            encoded += c;
-        } else {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            const auto byte = static_cast<unsigned char>(c);
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 15];
-        }
-    }
-    return encoded;
-}
 
 }  // namespace
 
@@ -46,8 +20,7 @@ bool isLocal(const Url& url) {
 
 NavigationDecision decideNavigation(const std::optional<std::string>& urlText) {
     using Then = NavigationDecision::Then;
-    std::optional<Url> url = urlText ? Url::parse(*urlText) : std::nullopt;
-    if (!url && urlText) url = Url::parse(encodeForParsing(*urlText));
+    std::optional<Url> url = urlText ? Url::parseSchemeAndHost(*urlText) : std::nullopt;
     if (!url) return {NavigationPolicy::Cancel, Then::Nothing, std::nullopt};
 
     const std::string scheme = url->scheme().value_or("");

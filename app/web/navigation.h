@@ -23,9 +23,9 @@ struct NavigationDecision {
     std::optional<Url> url;
 };
 
-// The decision for a request's URL text (none when the request has no URL). Characters that
-// RFC 3986 rejects but browsers keep are percent-encoded first; text that still does not parse
-// as a URL is treated like a request without one.
+// The decision for a request's URL text (none when the request has no URL). Only its scheme
+// and host decide, so whatever the engine keeps in a path, query or fragment is never looked
+// at; text whose scheme or authority do not parse is treated like a request without one.
 NavigationDecision decideNavigation(const std::optional<std::string>& urlText);
 
 }  // namespace dralmik

@@ -1,34 +1,9 @@
 #include "platform/gtk/menu.h"
 
 #include "platform/gtk/desktop.h"
+#include "platform/gtk/menu_label.h"
 
 namespace dralmik::gtk {
-namespace {
-
-// How much of a title a menu shows: a page may set a state of megabytes, and every copy of the
-// menu (the tray host's over the bus included) would carry it all.
-constexpr long kMaximumLabelCharacters = 80;
-
-// The label as GTK and dbusmenu read it: the first line, at most a line's worth of characters
-// (cut with an ellipsis), and every underscore doubled, so that none is taken for a mnemonic.
-std::string menuLabel(const std::string& title) {
-    std::string text = title.substr(0, title.find_first_of("\n\r"));
-    const bool valid = g_utf8_validate(text.c_str(), static_cast<gssize>(text.size()), nullptr);
-    if (valid && g_utf8_strlen(text.c_str(), static_cast<gssize>(text.size())) > kMaximumLabelCharacters) {
-        const char* end = g_utf8_offset_to_pointer(text.c_str(), kMaximumLabelCharacters - 1);
-        text = std::string(text.c_str(), end) + "\u2026";
-    } else if (text.size() < title.size()) {
-        text += "\u2026";
-    }
-    std::string label;
-    for (char c : text) {
-        if (c == '_') label += '_';
-        label += c;
-    }
-    return label;
-}
-
-}  // namespace
 
 MenuItem::MenuItem(std::string title, std::function<void()> action, std::optional<StandardAction> standard,
                    Shortcut shortcut, bool separator)

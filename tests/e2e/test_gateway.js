@@ -3,8 +3,9 @@
 // does is chosen by E2E_GATEWAY (inherited from the application's environment); every event is
 // appended to the file E2E_LOG, one line each, so the tests can see what the application did.
 //
-//   serve (default)  serve a page with the ids the application relies on; log each request
-//                    with its user agent; on SIGTERM log "sigterm" and keep running
+//   serve (default)  serve a page with the ids the application relies on (its state pill holds
+//                    "Serving" between line breaks and indentation, as markup often does); log
+//                    each request with its user agent; on SIGTERM log "sigterm" and keep running
 //   fail             print two lines and exit 3 before any address
 //   link             like serve, but the page follows a link to a non-local https address
 //   frames           like serve, with 30 frames at dralmik://retryN and 100 at external addresses
@@ -59,7 +60,7 @@ const page = `<!doctype html>
 .pill { border-radius: 1em; padding: .2em .8em; background: #14532d; }</style></head>
 <body>
 <h1>Test gateway</h1>
-<p><span id="state" class="pill">${hostile ? 'ready_to_serve' : 'Serving'}</span></p>
+<p><span id="state" class="pill">${hostile ? 'ready_to_serve' : '\n      Serving\n    '}</span></p>
 ${hostile ? '' : '<p><button id="forget">Disconnect</button> <button id="stop">Stop</button></p>'}
 <p><a id="external" href="https://example.invalid/outside?from=e2e">outside</a></p>
 <script>

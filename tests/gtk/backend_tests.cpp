@@ -1,5 +1,5 @@
 // The desktop backend's parts that need no display: autostart entries, the icon drawing, frame
-// conversion and storage, and the GLib main queue and timers.
+// conversion and storage, menu labels, and the GLib main queue and timers.
 #include <cairo.h>
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -13,6 +13,7 @@
 
 #include "platform/gtk/frame_store.h"
 #include "platform/gtk/main_queue.h"
+#include "platform/gtk/menu_label.h"
 #include "platform/gtk/timer.h"
 #include "platform/gtk/icon_renderer.h"
 #include "platform/gtk/app_service.h"
@@ -451,4 +452,25 @@ TEST(Timers, OneShotFiresOnceAndARepeatingTimerStopsWhenInvalidated) {
     ASSERT_TRUE(spinUntil([&] { return later; }));
     EXPECT_EQ(once, 1);
     EXPECT_EQ(repeats, 3);
+}
+
+// A page's state reads as one line in the tray, whatever white space the page wraps it in.
+TEST(MenuLabel, WhiteSpaceCollapsesBeforeTheCut) {
+    EXPECT_EQ(menuLabel("\n  Serving 3 models\n"), "Serving 3 models");
+    EXPECT_EQ(menuLabel("Serving\r\n\t 3\u00a0\u00a0models \u2028x"), "Serving 3 models x");
+    EXPECT_EQ(menuLabel(" "), "");
+    EXPECT_EQ(menuLabel("ready_to_serve"), "ready__to__serve");
+    EXPECT_EQ(menuLabel("caf\xc3"), "caf\ufffd");  // a cut-off character is replaced, not dropped
+
+    // The 80-character cut counts the collapsed text, and ends on a word, not a space.
+    const std::string eighty(80, 'x');
+    EXPECT_EQ(menuLabel("\n\n" + eighty + "\n\n"), eighty);
+    EXPECT_EQ(menuLabel(std::string(78, 'a') + "\n\n\nb c"), std::string(78, 'a') + "\u2026");
+    EXPECT_EQ(menuLabel(std::string(77, 'a') + "\n\n\nbcd"), std::string(77, 'a') + " b\u2026");
+    std::string huge = std::string(1000, ' ');
+    for (int i = 0; i < 100000; ++i) huge += "\u00e9t\u00e9\n";
+    const std::string label = menuLabel(huge);
+    EXPECT_EQ(g_utf8_strlen(label.c_str(), -1), 80);
+    EXPECT_EQ(label.substr(0, 8), "\u00e9t\u00e9 \u00e9");
+    EXPECT_EQ(label.substr(label.size() - 3), "\u2026");
 }
