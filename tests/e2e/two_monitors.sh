@@ -1,8 +1,8 @@
 # Two monitors side by side, of different sizes and not aligned at the top, on an X server of
 # our own (Xorg with the dummy driver, whose outputs are monitors as RandR reports them): the
 # window opens on one monitor, centred across it and a little above its middle, never across
-# the gap. On the primary monitor; where none is primary, on the one with the pointer; and a
-# saved frame on no monitor at all opens there too.
+# the gap. On the primary monitor; where none is primary, on the one with the pointer; in its
+# work area; and a saved frame on no monitor at all opens there too.
 . "$(dirname "$0")/lib.sh"
 
 # The same processes as lib.sh finds, in one pass over /proc: this test ends the application
@@ -76,7 +76,7 @@ run_once() {
     for pid in $(own_processes); do [ "$pid" = "$XORG_PID" ] || kill -KILL "$pid" 2>/dev/null; done
 }
 
-# expect_on CASE "X Y WIDTH HEIGHT": the window lies wholly on that monitor, centred across it,
+# expect_on CASE "X Y WIDTH HEIGHT": the window lies wholly in that area, centred across it,
 # and above its middle.
 expect_on() {
     eval "$GEOMETRY"
@@ -85,9 +85,9 @@ expect_on() {
     if [ "$X" -ge "$2" ] && [ "$Y" -ge "$3" ] && [ $((X + WIDTH)) -le $(($2 + $4)) ] && [ $((Y + HEIGHT)) -le $(($3 + $5)) ] &&
         [ $(( (2 * X + WIDTH) - (2 * $2 + $4) )) -ge -2 ] && [ $(( (2 * X + WIDTH) - (2 * $2 + $4) )) -le 2 ] &&
         [ $((2 * Y + HEIGHT)) -lt $((2 * $3 + $5)) ]; then
-        pass "$1: ${WIDTH}x$HEIGHT+$X+$Y on the monitor $4x$5+$2+$3, centred across, above its middle"
+        pass "$1: ${WIDTH}x$HEIGHT+$X+$Y in $4x$5+$2+$3, centred across, above its middle"
     else
-        fail "$1: ${WIDTH}x$HEIGHT+$X+$Y, not centred on the monitor $4x$5+$2+$3"
+        fail "$1: ${WIDTH}x$HEIGHT+$X+$Y, not centred in $4x$5+$2+$3"
     fi
     unset X Y WIDTH HEIGHT
 }
@@ -114,5 +114,35 @@ rm -f "$FRAMES"
 xdotool mousemove 300 300
 run_once "no primary, pointer on the left"
 expect_on "no primary, on the pointer's monitor" "$LEFT"
+
+# A desktop's dock and panel on the primary monitor (as a window manager announces them, with
+# the root window as its own check window): the window keeps to what is left of the monitor.
+rm -f "$FRAMES"
+xrandr --output DUMMY1 --primary
+/usr/bin/python3 - <<'PY' || fail "could not announce the work area"
+import ctypes
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int,
+                              ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+display = x.XOpenDisplay(None)
+root = x.XDefaultRootWindow(display)
+atom = lambda name: x.XInternAtom(display, name.encode(), 0)
+def put(name, kind, values):
+    data = (ctypes.c_long * len(values))(*values)
+    x.XChangeProperty(display, root, atom(name), kind, 32, 0, data, len(values))
+XA_ATOM, XA_CARDINAL, XA_WINDOW = 4, 6, 33
+put("_NET_SUPPORTING_WM_CHECK", XA_WINDOW, [root])
+put("_NET_SUPPORTED", XA_ATOM, [atom("_GTK_WORKAREAS")])
+# A 200-pixel dock on the right monitor's left edge, a 30-pixel panel along its top.
+put("_GTK_WORKAREAS_D0", XA_CARDINAL, [0, 0, 1600, 1200, 1800, 206, 1080, 994])
+x.XCloseDisplay(display)
+PY
+run_once "work area"
+expect_on "beside a dock and under a panel" "1800 206 1080 994"
 
 finish
