@@ -41,8 +41,11 @@ public:
     virtual void setContentView(std::shared_ptr<WebView> view) = 0;
     virtual void setDelegate(std::weak_ptr<WindowDelegate> delegate) = 0;
     virtual Rect frame() const = 0;
-    // A frame that would leave the title bar out of reach is moved onto the nearest monitor.
+    // A frame that would leave the title bar out of reach is moved onto the nearest monitor; one
+    // on no monitor at all opens where center() puts the window.
     virtual void setFrame(Rect frame) = 0;
+    // Where a first window opens: on one monitor (the primary one, or the one the user is at),
+    // centred across it and a little above its middle.
     virtual void center() = 0;
     virtual std::optional<Rect> savedFrame() const = 0;
     virtual void makeKeyAndOrderFront() = 0;

@@ -69,6 +69,20 @@ PixelFrame keepTitleBarReachable(PixelFrame frame, const std::vector<PixelFrame>
     return frame;
 }
 
+bool onAnyMonitor(const PixelFrame& frame, const std::vector<PixelFrame>& monitors) {
+    return std::any_of(monitors.begin(), monitors.end(), [&](const PixelFrame& m) {
+        return overlap(frame.x, frame.width, m.x, m.width) > 0 && overlap(frame.top, frame.height, m.top, m.height) > 0;
+    });
+}
+
+PixelFrame placeInWorkArea(PixelFrame frame, const PixelFrame& area) {
+    const long long freeWidth = std::max(0LL, static_cast<long long>(area.width) - frame.width);
+    const long long freeHeight = std::max(0LL, static_cast<long long>(area.height) - frame.height);
+    frame.x = static_cast<int>(area.x + freeWidth / 2);
+    frame.top = static_cast<int>(area.top + freeHeight / 3);
+    return frame;
+}
+
 Rect toCoreFrame(const PixelFrame& p, double screenHeight) {
     return Rect{{static_cast<double>(p.x), screenHeight - p.top - p.height},
                 {static_cast<double>(p.width), static_cast<double>(p.height)}};

@@ -35,6 +35,17 @@ inline constexpr int kTitleBarGrip = 120;
 // is mostly off every monitor is moved wholly onto the nearest one (as far as it fits).
 PixelFrame keepTitleBarReachable(PixelFrame frame, const std::vector<PixelFrame>& monitors);
 
+// Whether any part of the frame lies on one of the monitors. A frame on none (saved on a
+// monitor since unplugged, or in a store edited by hand) has no monitor it belongs near, and
+// opens where a new window does.
+bool onAnyMonitor(const PixelFrame& frame, const std::vector<PixelFrame>& monitors);
+
+// Where a new window of the frame's size opens in a monitor's work area: centred across it,
+// and a little above the middle, as first windows usually appear: a third of the free height
+// above the window, two thirds below it. A window wider or taller than the work area keeps its
+// top-left corner in it.
+PixelFrame placeInWorkArea(PixelFrame frame, const PixelFrame& workArea);
+
 class FrameStore {
 public:
     explicit FrameStore(std::string path);

@@ -2,6 +2,7 @@
 
 #include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <cmath>
@@ -34,13 +35,60 @@ double screenHeight() {
     return bottom;
 }
 
-GdkRectangle screenBounds() {
-    GdkRectangle bounds{0, 0, 0, 0};
-    for (const PixelFrame& m : monitors()) {
-        const GdkRectangle area{m.x, m.top, m.width, m.height};
-        gdk_rectangle_union(&bounds, &area, &bounds);
+// Whether the X server names a primary monitor. GDK always reports one: where the server names
+// none, it takes the first output, which says nothing of where the user is.
+bool x11NamesPrimary(GdkDisplay* display) {
+    Display* xdisplay = GDK_DISPLAY_XDISPLAY(display);
+    int event = 0, error = 0, major = 0, minor = 0;
+    // Without RandR 1.3 there is one monitor, the screen, and no primary to name.
+    if (!XRRQueryExtension(xdisplay, &event, &error) || !XRRQueryVersion(xdisplay, &major, &minor) ||
+        (major == 1 && minor < 3))
+        return true;
+    bool named = false;
+    const ::Window root = DefaultRootWindow(xdisplay);
+    gdk_x11_display_error_trap_push(display);
+    if (major > 1 || minor >= 5) {
+        // Monitors, where the primary may be one set by hand as well as an output's.
+        int count = 0;
+        if (XRRMonitorInfo* list = XRRGetMonitors(xdisplay, root, True, &count)) {
+            for (int i = 0; i < count; ++i) named = named || list[i].primary;
+            XRRFreeMonitors(list);
+        }
+    } else {
+        named = XRRGetOutputPrimary(xdisplay, root) != None;
     }
-    return bounds;
+    gdk_x11_display_error_trap_pop_ignored(display);
+    return named;
+}
+
+// The monitor a new window opens on: the primary one; where none is known, the one with the
+// pointer, where the user is looking.
+GdkMonitor* openingMonitor(GdkDisplay* display) {
+    if (GDK_IS_X11_DISPLAY(display)) {
+        if (x11NamesPrimary(display)) {
+            if (GdkMonitor* primary = gdk_display_get_primary_monitor(display)) return primary;
+        }
+        GdkSeat* seat = gdk_display_get_default_seat(display);
+        if (GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr) {
+            int x = 0, y = 0;
+            gdk_device_get_position(pointer, nullptr, &x, &y);
+            if (GdkMonitor* under = gdk_display_get_monitor_at_point(display, x, y)) return under;
+        }
+    } else if (GdkMonitor* primary = gdk_display_get_primary_monitor(display)) {
+        // Wayland places windows itself and names no primary; only the size taken from here counts.
+        return primary;
+    }
+    return gdk_display_get_n_monitors(display) > 0 ? gdk_display_get_monitor(display, 0) : nullptr;
+}
+
+// The frame placed where a new window opens; unchanged where no monitor is known.
+PixelFrame placeAsNewWindow(PixelFrame frame) {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display ? openingMonitor(display) : nullptr;
+    if (!monitor) return frame;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    return placeInWorkArea(frame, {area.x, area.y, area.width, area.height});
 }
 
 std::string cssColor(const Color& c) {
@@ -121,19 +169,16 @@ void Window::setContentView(std::shared_ptr<dralmik::WebView> view) {
 }
 
 void Window::setFrame(Rect frame) {
-    requested_ = keepTitleBarReachable(toPixelFrame(frame, screenHeight()), monitors());
+    const std::vector<PixelFrame> all = monitors();
+    PixelFrame p = toPixelFrame(frame, screenHeight());
+    if (!all.empty() && !onAnyMonitor(p, all)) p = placeAsNewWindow(p);
+    requested_ = keepTitleBarReachable(p, all);
     gtk_window_move(GTK_WINDOW(window_), requested_.x, requested_.top);
     gtk_window_resize(GTK_WINDOW(window_), requested_.width, requested_.height);
     scheduleSave();
 }
 
-void Window::center() {
-    const GdkRectangle screen = screenBounds();
-    PixelFrame p = currentPixelFrame();
-    p.x = screen.x + (screen.width - p.width) / 2;
-    p.top = screen.y + (screen.height - p.height) / 2;
-    setFrame(toCoreFrame(p, screenHeight()));
-}
+void Window::center() { setFrame(toCoreFrame(placeAsNewWindow(currentPixelFrame()), screenHeight())); }
 
 std::optional<Rect> Window::savedFrame() const {
     if (!saved_) return std::nullopt;

@@ -368,6 +368,25 @@ TEST(Frames, TheTitleBarStaysWithinReachOnAMonitor) {
     EXPECT_EQ(keepTitleBarReachable({7, 8, 9, 10}, {}), (PixelFrame{7, 8, 9, 10}));
 }
 
+TEST(Frames, ANewWindowOpensCentredAcrossAndAThirdDownTheWorkArea) {
+    // The work area under a 32-pixel panel, on a monitor right of another.
+    const PixelFrame area{1280, 32, 1920, 1048};
+    EXPECT_EQ(placeInWorkArea({0, 0, 760, 640}, area), (PixelFrame{1280 + 580, 32 + 136, 760, 640}));
+    // Wider or taller than the work area: its top-left corner in it, not above or left of it.
+    EXPECT_EQ(placeInWorkArea({9, 9, 2000, 640}, area), (PixelFrame{1280, 32 + 136, 2000, 640}));
+    EXPECT_EQ(placeInWorkArea({9, 9, 760, 1100}, area), (PixelFrame{1280 + 580, 32, 760, 1100}));
+}
+
+TEST(Frames, OnlyAFrameWithNoPixelOnAnyMonitorIsOnNone) {
+    const std::vector<PixelFrame> monitors = {{0, 0, 1280, 1024}, {1280, 176, 1920, 1080}};
+    EXPECT_TRUE(onAnyMonitor({-759, -639, 760, 640}, monitors)) << "one pixel on the left monitor";
+    EXPECT_TRUE(onAnyMonitor({3199, 1255, 760, 640}, monitors)) << "one pixel on the right monitor";
+    EXPECT_FALSE(onAnyMonitor({3200, 300, 760, 640}, monitors)) << "touching the right edge";
+    EXPECT_FALSE(onAnyMonitor({1300, -640, 760, 640}, monitors)) << "above the right monitor, beside the left one";
+    EXPECT_FALSE(onAnyMonitor({-5000, 3000, 760, 640}, monitors));
+    EXPECT_FALSE(onAnyMonitor({0, 0, 760, 640}, {}));
+}
+
 TEST(Frames, StoreKeepsEachNameAndIgnoresBadEntries) {
     TempDir dir;
     FrameStore store(dir.path() + "/sub/frames.ini");
