@@ -5,12 +5,6 @@
 # work area; and a saved frame on no monitor at all opens there too.
 . "$(dirname "$0")/lib.sh"
 
-# The same processes as lib.sh finds, in one pass over /proc: this test ends the application
-# four times, and reading each environment apart takes seconds on a busy machine.
-own_processes() {
-    grep -slxzF "DRALMIK_HOME=$DRALMIK_HOME" /proc/[0-9]*/environ | sed -n 's|^/proc/\([0-9]*\)/environ$|\1|p' | grep -vx "$$"
-}
-
 unset WAYLAND_DISPLAY
 # The monitors: DUMMY0 on the left, DUMMY1 on its right, 176 pixels lower.
 LEFT="0 0 1600 1200"
