@@ -1,9 +1,9 @@
 #pragma once
 // The item in the system's status area (menu bar, tray). The core relies on: the item lasts
 // while the process runs; a click on it opens its menu; setImage() shows the drawn icon, which
-// as a template image is recoloured to suit the bar; the tooltip names the item. The delegate
-// hears of a click that the bar turned into activating the item instead of opening its menu,
-// that no status area can show the item, and that one shows it (again).
+// as a template image is recoloured to suit the bar; the tooltip names the item. The item has no
+// click action of its own. The delegate hears that the bar asked for the menu where the item
+// cannot show one, that no status area can show the item, and that one shows it (again).
 #include <memory>
 #include <string>
 
@@ -15,7 +15,7 @@ namespace dralmik {
 class StatusItemDelegate {
 public:
     virtual ~StatusItemDelegate() = default;
-    virtual void statusItemWasActivated() = 0;
+    virtual void statusItemCannotShowMenu() = 0;
     virtual void statusItemCannotBeShown() = 0;
     virtual void statusItemIsShown() = 0;
 };

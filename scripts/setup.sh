@@ -8,7 +8,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 liburiparser-dev nlohmann-json3-dev libplist-dev
 libgtk-3-dev libwebkit2gtk-4.1-dev libdbusmenu-gtk3-dev libcairo2-dev libx11-dev libxrandr-dev
 nodejs
-xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xauth x11-utils xdotool imagemagick dbus dbus-x11 libglib2.0-bin procps
+xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xauth x11-utils xdotool imagemagick dbus dbus-x11 libglib2.0-bin procps trayer
 file dpkg-dev lintian desktop-file-utils appstream systemd man-db
 python3 python3-gi gir1.2-gtk-3.0 python3-pyatspi at-spi2-core
 sway wtype"

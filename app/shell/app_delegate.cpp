@@ -1,6 +1,7 @@
 #include "app/shell/app_delegate.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/gateway/child_ahead.h"
 #include "app/shell/main_menu.h"
@@ -107,6 +108,9 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 void AppDelegate::showWindow() {
+    // Whoever opens the window knows that the application runs: no notice needs to say so.
+    hiddenStartSettled_ = true;
+    if (noticeTimer_) std::exchange(noticeTimer_, nullptr)->invalidate();
     Application& application = platform_.application();
     application.setActivationPolicy(ActivationPolicy::Regular);
     if (window->isMiniaturized()) window->deminiaturize();

@@ -47,7 +47,7 @@ public:
 
     // Status menu (app/statusbar/).
     void menuWillOpen() override;
-    void statusItemWasActivated() override;
+    void statusItemCannotShowMenu() override;
     void statusItemCannotBeShown() override;
     void statusItemIsShown() override;
     // The actions of the menu items (app/statusbar/commands.cpp, showWindow here).
@@ -64,6 +64,8 @@ private:
     void buildStatusItem();
     void refreshMenu();
     void applyProbeAnswer(const std::optional<std::string>& answer);
+    void waitBeforeNotice();
+    void noticeGraceEnded();
     void press(const std::string& id);
     // A menu action that calls the method on this delegate while it exists.
     std::function<void()> action(void (AppDelegate::*method)());
@@ -81,7 +83,12 @@ private:
     std::shared_ptr<MenuItem> disconnectItem;
     std::shared_ptr<MenuItem> stopItem;
     std::shared_ptr<Timer> stateTimer;
-    bool hiddenStartNoticed_ = false;
+    // After a hidden start, the notice that says the gateway runs waits for a status area
+    // (noticeTimer_); it is settled once posted or once the window was shown, and the posted
+    // one is withdrawn when a status area shows the item after all.
+    std::shared_ptr<Timer> noticeTimer_;
+    bool hiddenStartSettled_ = false;
+    std::shared_ptr<PostedNotice> hiddenStartNotice_;
     // Whether a status area shows the item: unknown until the bar says.
     std::optional<bool> statusItemShown_;
     const std::string resources;

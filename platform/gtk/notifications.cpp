@@ -1,6 +1,7 @@
 #include "platform/gtk/notifications.h"
 
 #include <memory>
+#include <utility>
 
 #include "platform/gtk/desktop.h"
 
@@ -13,11 +14,21 @@ constexpr const char* kPath = "/org/freedesktop/Notifications";
 // shown by then is taken as not shown, and the window opens instead.
 constexpr int kNoticeTimeoutMs = 5000;
 
-// What a Notify call carries until its answer comes.
+// What a Notify call's answer goes to.
 struct Pending {
-    std::map<guint32, std::function<void()>>& actions;
-    std::function<void()> action;
-    std::function<void()> undelivered;
+    Notifications* self;
+    std::shared_ptr<Notifications::Record> record;
+};
+
+class Posted final : public PostedNotice {
+public:
+    Posted(Notifications& notifications, std::shared_ptr<Notifications::Record> record)
+        : notifications_(notifications), record_(std::move(record)) {}
+    void withdraw() override { notifications_.withdraw(*record_); }
+
+private:
+    Notifications& notifications_;
+    std::shared_ptr<Notifications::Record> record_;
 };
 
 }  // namespace
@@ -35,12 +46,14 @@ void Notifications::listen() {
                                                        G_DBUS_SIGNAL_FLAGS_NONE, onSignal, this, nullptr);
 }
 
-void Notifications::post(const Notice& notice) {
+std::shared_ptr<PostedNotice> Notifications::post(const Notice& notice) {
     listen();
+    auto record = std::make_shared<Record>(Record{notice.action, notice.undelivered});
+    auto posted = std::make_shared<Posted>(*this, record);
     // The session bus may have gone with the session.
     if (!bus_ || g_dbus_connection_is_closed(bus_)) {
         if (notice.undelivered) notice.undelivered();
-        return;
+        return posted;
     }
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
@@ -51,7 +64,6 @@ void Notifications::post(const Notice& notice) {
     g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(desktop().iconName.c_str()));
     // The icon by its file, which servers find wherever the application runs from.
     const std::string icon = desktop().iconFile.empty() ? desktop().iconName : "file://" + desktop().iconFile;
-    auto* pending = new Pending{actions_, notice.action, notice.undelivered};
     g_dbus_connection_call(
         bus_, kService, kPath, kService, "Notify",
         g_variant_new("(susssasa{sv}i)", desktop().applicationName.c_str(), 0u, icon.c_str(),
@@ -59,20 +71,38 @@ void Notifications::post(const Notice& notice) {
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kNoticeTimeoutMs, nullptr,
         [](GObject* bus, GAsyncResult* result, gpointer data) {
             std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
+            Record& record = *pending->record;
             GError* error = nullptr;
             GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
             if (!reply) {
                 // No server runs, or it refused the notice.
                 g_error_free(error);
-                if (pending->undelivered) pending->undelivered();
+                if (!record.withdrawn && record.undelivered) record.undelivered();
                 return;
             }
-            guint32 id = 0;
-            g_variant_get(reply, "(u)", &id);
+            g_variant_get(reply, "(u)", &record.id);
             g_variant_unref(reply);
-            pending->actions[id] = pending->action;
+            if (record.withdrawn) {
+                pending->self->withdraw(record);  // withdrawn before the server said which it is
+            } else {
+                pending->self->shown_[record.id] = pending->record;
+            }
         },
-        pending);
+        new Pending{this, record});
+    return posted;
+}
+
+void Notifications::withdraw(Record& record) {
+    record.withdrawn = true;
+    record.action = nullptr;
+    record.undelivered = nullptr;
+    // Not known yet (closed as soon as the server says which notice it is), or gone already.
+    if (!record.id) return;
+    const guint32 id = std::exchange(record.id, 0);
+    shown_.erase(id);
+    if (!bus_ || g_dbus_connection_is_closed(bus_)) return;
+    g_dbus_connection_call(bus_, kService, kPath, kService, "CloseNotification", g_variant_new("(u)", id), nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, kNoticeTimeoutMs, nullptr, nullptr, nullptr);
 }
 
 void Notifications::onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal,
@@ -83,17 +113,20 @@ void Notifications::onSignal(GDBusConnection*, const gchar*, const gchar*, const
     if (g_str_equal(signal, "ActivationToken") && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
         // Comes just before the click's action, for the window that action brings forward.
         g_variant_get(parameters, "(u&s)", &id, &text);
-        if (self->actions_.count(id)) desktop().setActivationToken(text);
+        if (self->shown_.count(id)) desktop().setActivationToken(text);
     } else if (g_str_equal(signal, "ActionInvoked") && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
         g_variant_get(parameters, "(u&s)", &id, &text);
-        auto found = self->actions_.find(id);
-        if (found == self->actions_.end()) return;
-        auto action = found->second;
-        self->actions_.erase(found);
+        auto found = self->shown_.find(id);
+        if (found == self->shown_.end()) return;
+        auto action = found->second->action;
+        found->second->action = nullptr;  // once; the notice may stay until withdrawn or closed
         if (action) action();
     } else if (g_str_equal(signal, "NotificationClosed") && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
         g_variant_get(parameters, "(uu)", &id, nullptr);
-        self->actions_.erase(id);
+        auto found = self->shown_.find(id);
+        if (found == self->shown_.end()) return;
+        found->second->id = 0;  // nothing left to withdraw
+        self->shown_.erase(found);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "platform/gtk/desktop.h"
 #include "platform/gtk/menu.h"
@@ -24,6 +25,10 @@ constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 constexpr double kIconPoints = 22;
 // The pixel sizes offered to hosts that take pixels: they pick the nearest to their panel.
 constexpr int kPixmapSizes[] = {16, 22, 24, 32, 44, 64};
+// A watcher that owns its name but does not take the item yet (a panel still starting) is asked
+// again this often, while it keeps the name.
+constexpr guint kRegisterRetryMs = 500;
+constexpr int kRegisterAttempts = 60;
 
 constexpr const char* kIntrospection = R"xml(<node>
 <interface name="org.kde.StatusNotifierItem">
@@ -86,11 +91,16 @@ bool onX11() {
 void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant* parameters,
                   GDBusMethodInvocation* invocation, gpointer data) {
     auto* self = static_cast<StatusItem*>(data);
+    // The item is its menu and has no click action: a host that activates it is told so, and
+    // then opens the menu itself.
+    if (g_str_equal(method, "Activate") || g_str_equal(method, "SecondaryActivate")) {
+        g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.NotSupported",
+                                                   "The item opens its menu");
+        return;
+    }
     // Answered first: what a call does may take a while (a window shown, a menu popped up).
     g_dbus_method_invocation_return_value(invocation, nullptr);
-    if (g_str_equal(method, "Activate") || g_str_equal(method, "SecondaryActivate")) {
-        self->activate(g_str_equal(method, "SecondaryActivate"));
-    } else if (g_str_equal(method, "ContextMenu")) {
+    if (g_str_equal(method, "ContextMenu")) {
         gint32 x = 0, y = 0;
         g_variant_get(parameters, "(ii)", &x, &y);
         self->contextMenu(x, y);
@@ -124,6 +134,7 @@ StatusItem::~StatusItem() {
     g_cancellable_cancel(cancellable_);
     g_object_unref(cancellable_);
     if (watch_) g_bus_unwatch_name(watch_);
+    if (retry_) g_source_remove(retry_);
     if (hostSignal_) g_dbus_connection_signal_unsubscribe(bus_, hostSignal_);
     if (object_) g_dbus_connection_unregister_object(bus_, object_);
     if (menuServer_) g_object_unref(menuServer_);
@@ -224,8 +235,8 @@ GVariant* StatusItem::property(const char* name) const {
     if (n == "ToolTip") {
         return g_variant_new("(s@a(iiay)ss)", "", pixmapArray({}), toolTip_.c_str(), "");
     }
-    // A left click activates the item (the window opens); the menu is a right click away.
-    if (n == "ItemIsMenu") return g_variant_new_boolean(FALSE);
+    // A click on the icon opens the menu.
+    if (n == "ItemIsMenu") return g_variant_new_boolean(TRUE);
     if (n == "Menu") return g_variant_new_object_path((path_ + "/Menu").c_str());
     return g_variant_new_string("");  // the overlay and attention names, the movie: none
 }
@@ -234,23 +245,18 @@ void StatusItem::emit(const char* signal, GVariant* parameters) {
     if (object_) g_dbus_connection_emit_signal(bus_, nullptr, path_.c_str(), kItemInterface, signal, parameters, nullptr);
 }
 
-void StatusItem::activate(bool) {
-    if (auto delegate = delegate_.lock()) delegate->statusItemWasActivated();
-}
-
 void StatusItem::contextMenu(int x, int y) {
-    // On Wayland nothing outside a window of ours can place a menu: the window opens instead,
-    // where the page has the same commands.
+    // On Wayland nothing outside a window of ours can place a menu: the delegate hears so.
     if (onX11()) {
-        popUpMenu(x, y, nullptr);
-    } else {
-        activate(false);
+        popUpMenu(x, y, nullptr, 0, gtk_get_current_event_time());
+    } else if (auto delegate = delegate_.lock()) {
+        delegate->statusItemCannotShowMenu();
     }
 }
 
 void StatusItem::provideActivationToken(const std::string& token) { desktop().setActivationToken(token); }
 
-void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor) {
+void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor, guint button, guint32 time) {
     if (!menu_) return;
     menu_->willOpen();
     GtkWidget* popup = menu_->popup();
@@ -263,8 +269,7 @@ void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor) {
     // outside a window of its own.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     if (anchor) {
-        gtk_menu_popup(GTK_MENU(popup), nullptr, nullptr, gtk_status_icon_position_menu, anchor, 0,
-                       gtk_get_current_event_time());
+        gtk_menu_popup(GTK_MENU(popup), nullptr, nullptr, gtk_status_icon_position_menu, anchor, button, time);
     } else {
         gtk_menu_popup(
             GTK_MENU(popup), nullptr, nullptr,
@@ -273,7 +278,7 @@ void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor) {
                 *py = point.y;
                 *pushIn = TRUE;
             },
-            nullptr, 0, gtk_get_current_event_time());
+            nullptr, button, time);
     }
     G_GNUC_END_IGNORE_DEPRECATIONS
 }
@@ -281,6 +286,7 @@ void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor) {
 void StatusItem::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer data) {
     auto* self = static_cast<StatusItem*>(data);
     self->watcher_ = owner;
+    self->attempts_ = 0;
     self->setFallback(false);
     self->registerWithWatcher();
 }
@@ -289,6 +295,7 @@ void StatusItem::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* 
 void StatusItem::onWatcherVanished(GDBusConnection*, const gchar*, gpointer data) {
     auto* self = static_cast<StatusItem*>(data);
     self->watcher_.clear();
+    if (self->retry_) g_source_remove(std::exchange(self->retry_, 0));
     if (self->hostSignal_) g_dbus_connection_signal_unsubscribe(self->bus_, std::exchange(self->hostSignal_, 0));
     self->setFallback(true);
 }
@@ -314,7 +321,17 @@ void StatusItem::registered(GVariant* reply) {
         callWatcher("org.freedesktop.DBus.Properties", "Get",
                     g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"), &StatusItem::hostAnswered);
     } else {
+        // Refused, or not served yet by a watcher that took its name first: the XEmbed icon
+        // stands in while the watcher is asked again, for as long as it keeps its name.
         setFallback(true);
+        if (!watcher_.empty() && !retry_ && attempts_++ < kRegisterAttempts) {
+            retry_ = g_timeout_add(kRegisterRetryMs, +[](gpointer data) -> gboolean {
+                auto* self = static_cast<StatusItem*>(data);
+                self->retry_ = 0;
+                if (!self->watcher_.empty()) self->registerWithWatcher();
+                return G_SOURCE_REMOVE;
+            }, this);
+        }
     }
 }
 
@@ -371,12 +388,14 @@ void StatusItem::setFallback(bool wanted) {
             gtk_status_icon_set_title(fallback_, toolTip_.c_str());
             gtk_status_icon_set_tooltip_text(fallback_, toolTip_.c_str());
             G_GNUC_END_IGNORE_DEPRECATIONS
-            g_signal_connect(fallback_, "activate", G_CALLBACK(+[](GtkStatusIcon*, gpointer self) {
-                                 static_cast<StatusItem*>(self)->activate(false);
+            // A left click opens the menu, as a right click does.
+            g_signal_connect(fallback_, "activate", G_CALLBACK(+[](GtkStatusIcon* icon, gpointer self) {
+                                 static_cast<StatusItem*>(self)->popUpMenu(0, 0, icon, 1, gtk_get_current_event_time());
                              }),
                              this);
-            g_signal_connect(fallback_, "popup-menu", G_CALLBACK(+[](GtkStatusIcon* icon, guint, guint, gpointer self) {
-                                 static_cast<StatusItem*>(self)->popUpMenu(0, 0, icon);
+            g_signal_connect(fallback_, "popup-menu",
+                             G_CALLBACK(+[](GtkStatusIcon* icon, guint button, guint time, gpointer self) {
+                                 static_cast<StatusItem*>(self)->popUpMenu(0, 0, icon, button, time);
                              }),
                              this);
             g_signal_connect(fallback_, "notify::embedded", G_CALLBACK(+[](GObject* icon, GParamSpec*, gpointer self) {

@@ -38,7 +38,6 @@ public:
     void setMenu(std::shared_ptr<dralmik::Menu> menu) override;
 
     // The protocol's methods, as the bus delivers them (public for the bus's callbacks).
-    void activate(bool secondary);
     void contextMenu(int x, int y);
     void provideActivationToken(const std::string& token);
     GVariant* property(const char* name) const;
@@ -55,7 +54,7 @@ private:
     void emit(const char* signal, GVariant* parameters = nullptr);
     void updateFallbackIcon();
     void setFallback(bool wanted);
-    void popUpMenu(int x, int y, GtkStatusIcon* anchor);
+    void popUpMenu(int x, int y, GtkStatusIcon* anchor, guint button, guint32 time);
 
     std::string id_;
     std::string path_;
@@ -66,6 +65,8 @@ private:
     guint hostSignal_ = 0;
     GCancellable* cancellable_;
     std::string watcher_;  // the watcher's unique name while one runs
+    guint retry_ = 0;      // the next registration with a watcher that did not take the item
+    int attempts_ = 0;
 
     std::string iconFolder_;
     std::string bundleIcons_;

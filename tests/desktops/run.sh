@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs the application in real desktop shells, each in a private session, and prints one row per
-# host: the tray icon's contrast against the panel, whether the tray menu opened, whether the
-# window has the focus after each road that brings it forward, and whether a notice was shown.
+# host: the tray icon's contrast against the panel, whether the tray menu opened, what a real left
+# click on the icon opens (the menu, the window or nothing), whether the window has the focus
+# after each road that brings it forward, and whether a notice was shown.
 #
 #   bash tests/desktops/run.sh [HOST...]      (as root; default: every host)
 #
@@ -24,7 +25,7 @@ ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sw
 HOST_TIMEOUT=${HOST_TIMEOUT:-240}
 NOBODY=65534
 PY=/usr/bin/python3
-TRAY_CLICK_HOW="" LAUNCH_HOW="" NOTICE_CLICK_HOW=""
+LAUNCH_HOW="" NOTICE_CLICK_HOW=""
 
 log() { printf '%s\n' "$*" >&2; }
 
@@ -224,6 +225,33 @@ EOF
     key Escape; sleep 1
 }
 
+# What a real left click on the icon opens: the host's menu (drawn on the screen), the window, or
+# nothing; with the host's calls to the item that the click made (the item answers Activate with
+# NotSupported, after which a host opens the menu itself).
+measure_left_click() {
+    if [ -n "${NO_POINTER:-}" ]; then field "left click" "$NO_POINTER"; return; fi
+    if window_exists; then field "left click" "n/a (the window was shown before the click)"; return; fi
+    calls_before=$(grep -c 'interface=org.kde.StatusNotifierItem' "$WORK/monitor.log" 2>/dev/null)
+    a=$(shot before-left-click)
+    click "$ICON_X" "$ICON_Y" 1
+    sleep 2.5
+    b=$(shot left-click)
+    calls=$(grep 'interface=org.kde.StatusNotifierItem' "$WORK/monitor.log" 2>/dev/null | sed -n "$((calls_before + 1)),\$ s/.*member=//p" |
+                grep -v '^ProvideXdgActivationToken$' | sort | uniq | tr '\n' ',' | sed 's/,$//')
+    calls=${calls:+; the host called $calls}
+    read -r count x0 y0 x1 y1 <<EOF
+$($PY "$HERE/shot.py" diff "$a" "$b")
+EOF
+    if window_exists; then
+        field "left click" "WINDOW$calls"
+    elif [ "$count" -gt 1500 ] && [ $((x1 - x0)) -gt 60 ] && [ $((y1 - y0)) -gt 60 ]; then
+        field "left click" "menu ($((x1 - x0))x$((y1 - y0)) at $x0,$y0$calls)"
+    else
+        field "left click" "NOTHING ($count px changed$calls)"
+    fi
+    key Escape; sleep 1
+}
+
 notice_click() {
     # Headless sway has no pointer for its clients: what mako does on a click, invoke the default action.
     if [ "$KIND" = sway ]; then makoctl invoke; else click "$1" "$2"; fi
@@ -247,7 +275,7 @@ tray_host_run() {
     [ "$n" -eq 0 ] && field notice "none (the tray shows the item)" || field notice "$n sent beside a tray host"
     measure_icon "$a" "$b" || return
     measure_menu
-    ROAD_HOW=$TRAY_CLICK_HOW road "click" tray_click
+    measure_left_click
     if [ "$KIND" = sway ]; then
         field "open item" "n/a (swaybar draws no menu)"
     else
@@ -367,9 +395,9 @@ run_gnome() {
     PANEL_BOX="720 0 1280 34"  # right of the clock
     if [ "$WITH_EXT" = 1 ]; then
         MENU_BUTTON=3
-        tray_click() { click "$ICON_X" "$ICON_Y" 1 2; }  # a double click activates; one click opens the menu
         tray_host_run
     else
+        field "left click" "n/a (no tray)"
         notice_host_run
     fi
 }
@@ -389,7 +417,6 @@ run_plasma() {
     PANEL_BOX="640 756 1140 800"  # the tray, left of the clock
     ITEM_END=first  # the tray grows to the left
     MENU_BUTTON=3
-    tray_click() { click "$ICON_X" "$ICON_Y" 1; }
     tray_host_run
 }
 
@@ -440,13 +467,12 @@ XML
     b=$(shot icon)
     measure_icon "$a" "$b" || return
     measure_menu
+    measure_left_click
     # No window manager: whatever asks for the focus gets it, so the roads prove nothing here.
-    field click "n/a (no window manager)"
 }
 
 run_sway() {
     KIND=sway
-    TRAY_CLICK_HOW="Activate over the bus, as swaybar sends it: no token"
     LAUNCH_HOW="launched on a signal: no input, so the token has no serial"
     NOTICE_CLICK_HOW="makoctl invoke"
     export WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman XDG_SESSION_TYPE=wayland \
@@ -469,9 +495,10 @@ run_sway() {
         ITEM_END=last
         MENU_BUTTON=3
         # Headless sway gives its clients no pointer (no input device), so swaybar cannot be
-        # clicked: its calls are made as it makes them, Activate for the left button and
-        # ContextMenu for the right, at 0,0 and with no token (swaybar 1.7 gives none).
-        tray_click() { item_call Activate; }
+        # clicked: its calls are made as it makes them, ContextMenu for the right button (and for
+        # the left one on an item that is its menu), at 0,0 and with no token (swaybar 1.7 gives
+        # none).
+        NO_POINTER="n/a: headless sway has no pointer to click swaybar with (for an item that is its menu swaybar sends ContextMenu, as in the menu column)"
         measure_menu() {  # swaybar has no dbusmenu: a right click calls the item's ContextMenu
             raise_launcher
             item_call ContextMenu
@@ -483,6 +510,7 @@ run_sway() {
         }
         tray_host_run
     else
+        field "left click" "n/a (no tray)"
         mako >"$WORK/mako.log" 2>&1 &
         wait_until 15 bus_has org.freedesktop.Notifications || note "mako did not start"
         notice_host_run
@@ -587,7 +615,7 @@ main() {
     mkdir -p "$OUT"
     hosts=${*:-$ALL_HOSTS}
     rows="$OUT/table.txt"
-    printf '| host | shell | icon contrast | menu | focus: tray click | focus: Open item | focus: launcher token | notice | focus: notice click | notes |\n|---|---|---|---|---|---|---|---|---|---|\n' > "$rows"
+    printf '| host | shell | icon contrast | menu | left click opens | focus: Open item | focus: launcher token | notice | focus: notice click | notes |\n|---|---|---|---|---|---|---|---|---|---|\n' > "$rows"
     for host in $hosts; do
         work=$(mktemp -d /tmp/desktops-$host.XXXXXX)
         chmod 755 "$work"
@@ -602,7 +630,7 @@ main() {
         notes=$(sed -n 's/^notes=//p' "$f" | tr '\n' ' ')
         [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ] && notes="$notes STOPPED after ${HOST_TIMEOUT} s."
         printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$host" "$(value start "$f")" "$(value contrast "$f")" \
-            "$(value menu "$f")" "$(value click "$f")" "$(value 'open item' "$f")" "$(value launcher "$f")" \
+            "$(value menu "$f")" "$(value 'left click' "$f")" "$(value 'open item' "$f")" "$(value launcher "$f")" \
             "$(value notice "$f")" "$(value 'notice click' "$f")" "$notes" | sed 's/|  |/| — |/g; s/|  |/| — |/g' >> "$rows"
         left=$(tagged "$work")
         [ -n "$left" ] && log "LEFT RUNNING for $host: $left"

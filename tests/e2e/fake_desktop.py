@@ -1,10 +1,14 @@
-# fake_desktop.py notifications|watcher LOG: a stand-in for a desktop service on the session bus.
+# fake_desktop.py notifications|watcher LOG [--object-after SECONDS]: a stand-in for a desktop
+# service on the session bus.
 #   notifications  org.freedesktop.Notifications: each Notify call is written to LOG as
-#                  "notify APP|SUMMARY|BODY|ACTION,ACTION...|ICON"; the test's own method
+#                  "notify APP|SUMMARY|BODY|ACTION,ACTION...|ICON" and answered with the next id
+#                  (1, 2, ...); each CloseNotification as "close ID"; the test's own method
 #                  Click(id, token) emits ActivationToken(id, token) and ActionInvoked(id,
 #                  "default"), as a click on the notice does.
 #   watcher        org.kde.StatusNotifierWatcher with a host registered: each item that registers
 #                  is written to LOG as "item SERVICE".
+# --object-after: the service owns its name that many seconds before it serves its object, as a
+# panel that is still starting may (calls before then get an error).
 # It prints "ready" once it owns its name and runs until it is ended.
 import sys
 
@@ -39,8 +43,10 @@ ROLES = {
 </interface></node>"""),
 }
 role, log = sys.argv[1], sys.argv[2]
+object_after = float(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[3] == "--object-after" else 0
 name, path, xml = ROLES[role]
 items = []
+notices = [0]
 
 
 def write(line):
@@ -52,7 +58,12 @@ def call(connection, sender, _path, interface, method, args, invocation):
     if method == "Notify":
         app, _replaces, icon, summary, body, actions = args.unpack()[:6]
         write("notify %s|%s|%s|%s|%s" % (app, summary, body, ",".join(actions[0::2]), icon))
-        invocation.return_value(GLib.Variant("(u)", (1,)))
+        notices[0] += 1
+        invocation.return_value(GLib.Variant("(u)", (notices[0],)))
+    elif method == "CloseNotification":
+        write("close %d" % args[0])
+        connection.emit_signal(None, path, interface, "NotificationClosed", GLib.Variant("(uu)", (args[0], 3)))
+        invocation.return_value(None)
     elif method == "Click":
         connection.emit_signal(None, path, interface, "ActivationToken", GLib.Variant("(us)", (args[0], args[1])))
         connection.emit_signal(None, path, interface, "ActionInvoked", GLib.Variant("(us)", (args[0], "default")))
@@ -80,8 +91,16 @@ def acquired(connection, _name):
     print("ready", flush=True)
 
 
-def bus_acquired(connection, _name):
+def serve(connection):
     connection.register_object(path, Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0], call, get_property, None)
+    return False
+
+
+def bus_acquired(connection, _name):
+    if object_after:
+        GLib.timeout_add(int(object_after * 1000), serve, connection)
+    else:
+        serve(connection)
 
 
 Gio.bus_own_name(Gio.BusType.SESSION, name, Gio.BusNameOwnerFlags.NONE, bus_acquired, acquired, lambda *a: sys.exit(1))

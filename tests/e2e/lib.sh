@@ -144,10 +144,11 @@ menu_click() {
         --method com.canonical.dbusmenu.Event -- "$id" clicked '<int32 0>' 0 >/dev/null
 }
 
-# start_fake ROLE LOG: a stand-in desktop service, ready when it returns.
+# start_fake ROLE LOG [OPTIONS]: a stand-in desktop service, ready when it returns; sets FAKE_PID.
 start_fake() {
-    /usr/bin/python3 "$E2E_DIR/fake_desktop.py" "$1" "$2" >"$WORK/$1.out" 2>&1 &
-    STARTED_PIDS="$STARTED_PIDS $!"
+    /usr/bin/python3 "$E2E_DIR/fake_desktop.py" "$@" >"$WORK/$1.out" 2>&1 &
+    FAKE_PID=$!
+    STARTED_PIDS="$STARTED_PIDS $FAKE_PID"
     wait_until 10 grep -qx ready "$WORK/$1.out" || fail "the stand-in $1 service did not start"
 }
 autostart_entry() { echo "$XDG_CONFIG_HOME/autostart/com.dralmik.gateway.app.desktop"; }

@@ -6,7 +6,9 @@
 # - the item names a symbolic icon in its icon theme folder (GTK hosts recolour it), and the
 #   same name's regular icon there is a square drawing at 1x and 2x that reads on a light and on
 #   a dark panel;
-# - a host's Activate call (its left click) opens the window.
+# - the item is its menu (ItemIsMenu): a host's Activate or SecondaryActivate call is answered
+#   NotSupported and opens nothing, so that the host opens the menu; ContextMenu pops it up;
+# - where only an XEmbed tray runs, a left click on the icon pops the menu up as a right click does.
 . "$(dirname "$0")/lib.sh"
 
 ITEM_PATH=/StatusNotifierItem
@@ -36,7 +38,7 @@ start_fake notifications "$NOTICES"
 start_app "$B" --background
 wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu"
 
-wait_until 10 grep -q '^notify ' "$NOTICES" || fail "no notice for a start nothing shows"
+wait_until 15 grep -q '^notify ' "$NOTICES" || fail "no notice for a start nothing shows"
 sleep 1
 notice=$(grep '^notify ' "$NOTICES")
 [ "$(printf '%s\n' "$notice" | wc -l)" -eq 1 ] || fail "more than one notice: $notice"
@@ -53,6 +55,7 @@ wait_until 10 window_visible && pass "the notice's click opens the window" || fa
 # With a watcher, the item registers there and no notice is sent.
 kill -TERM "$APP_PID"; wait "$APP_PID" 2>/dev/null
 start_fake watcher "$WORK/watcher.log"
+WATCHER_PID=$FAKE_PID
 start_app "$B" --background
 wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu with a watcher"
 wait_until 10 grep -q "^item $(bus_name_of "$APP_PID") $ITEM_PATH\$" "$WORK/watcher.log" &&
@@ -64,7 +67,7 @@ props=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" \
 name=$(printf '%s\n' "$props" | sed -n "s/.*'IconName': <'\([^']*\)'>.*/\1/p")
 theme=$(printf '%s\n' "$props" | sed -n "s/.*'IconThemePath': <'\([^']*\)'>.*/\1/p")
 [ "$name" = com.dralmik.gateway.app-symbolic ] && pass "icon name $name" || fail "icon name: $props"
-for expected in "'ItemIsMenu': <false>" "'Menu': <objectpath '/StatusNotifierItem/Menu'>" \
+for expected in "'ItemIsMenu': <true>" "'Menu': <objectpath '/StatusNotifierItem/Menu'>" \
     "'Category': <'ApplicationStatus'>" "'ToolTip': <('', @a(iiay) [], 'Dralmik LLM Gateway', '')>" \
     "'IconPixmap': <[(16, 16, [byte" "(22, 22, [" "(44, 44, [" "(64, 64, ["; do
     case "$props" in *"$expected"*) ;; *) fail "item property: $expected not in $(printf '%s' "$props" | cut -c1-300)" ;; esac
@@ -102,11 +105,18 @@ for pixmap in "$theme/hicolor/22x22/apps/com.dralmik.gateway.app.png:22x22" "$th
 done
 [ "$FAILED" -eq 0 ] && pass "pixmaps legible on light and dark panels"
 
-# A left click in hosts that activate the item rather than open its menu.
+# A left click in hosts that activate an item: told that the item has no click action of its
+# own, they open its menu; nothing opens in the application.
 if window_visible; then fail "a window is mapped before Activate"; fi
-reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.Activate 0 0 2>&1)
-[ "$reply" = "()" ] || fail "Activate: $reply"
-wait_until 10 window_visible && pass "Activate opens the window" || fail "Activate opened nothing"
+for method in Activate SecondaryActivate; do
+    reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method "org.kde.StatusNotifierItem.$method" 0 0 2>&1)
+    case "$reply" in
+        *org.freedesktop.DBus.Error.NotSupported*) pass "$method is answered NotSupported" ;;
+        *) fail "$method: $reply" ;;
+    esac
+done
+sleep 2
+if window_visible; then fail "Activate opened the window"; else pass "Activate opens nothing"; fi
 
 # A host without dbusmenu asks for the menu at a point: on X11 it pops up there.
 reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.ContextMenu 300 200 2>&1)
@@ -115,4 +125,41 @@ popup() { xwininfo -root -children | grep -q '("com.dralmik.gateway.app" "com.dr
 wait_until 5 popup && pass "ContextMenu pops the menu up at the point" || fail "no menu at 300,200: $(xwininfo -root -children | grep dralmik)"
 
 [ "$(grep -c '^notify ' "$NOTICES")" -eq 1 ] && pass "no notice where a host runs" || fail "notices: $(cat "$NOTICES")"
+
+# Where only an XEmbed tray runs (trayer, at the top right), a real click on the icon, left or
+# right, pops the menu up below it; the window stays closed.
+kill -TERM "$APP_PID" "$WATCHER_PID"; wait "$APP_PID" "$WATCHER_PID" 2>/dev/null
+trayer --edge top --align right --widthtype request --height 24 >"$WORK/trayer.log" 2>&1 &
+STARTED_PIDS="$STARTED_PIDS $!"
+wait_until 10 sh -c 'xwininfo -root -children | grep -q "(\"panel\" \"trayer\")"' || fail "trayer did not start"
+start_app "$B" --background
+# The application's windows on screen, as "X Y WIDTH HEIGHT": the tray icon (22x22), the menu,
+# and the window (760x640) when it is open.
+app_windows() {
+    for w in $(xdotool search --onlyvisible --class com.dralmik.gateway.app 2>/dev/null); do
+        xwininfo -id "$w" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+    done
+}
+icon_box() { app_windows | awk '$3 == 22 && $4 == 22' | grep .; }
+menu_box() { app_windows | awk '$3 > 100 && $3 < 437 && $4 > 60 && $4 < 480' | grep .; }
+main_window_shown() { app_windows | awk '$3 >= 437 && $4 >= 480' | grep -q .; }
+wait_until 20 icon_box && pass "the XEmbed icon is embedded" || fail "no XEmbed icon: $(app_windows | tr '\n' ';')"
+set -- $(icon_box) 0 0
+icon_x=$(( $1 + 11 )) icon_y=$(( $2 + 11 ))
+sleep 1
+for button in 1 3; do
+    xdotool mousemove "$icon_x" "$icon_y" click "$button"
+    if wait_until 5 menu_box; then
+        set -- $(menu_box)
+        [ "$2" -ge "$icon_y" ] && pass "button $button on the XEmbed icon pops the menu up below it ($3x$4 at $1,$2)" ||
+            fail "button $button: a menu at $1,$2, not below the icon at $icon_x,$icon_y"
+    else
+        fail "button $button on the XEmbed icon popped no menu up: $(app_windows | tr '\n' ';')"
+    fi
+    if main_window_shown; then fail "button $button on the XEmbed icon opened the window"; fi
+    xdotool key Escape
+    n=0; while menu_box >/dev/null && [ "$n" -lt 25 ]; do sleep 0.2; n=$((n + 1)); done
+    sleep 0.5
+done
+[ "$(grep -c '^notify ' "$NOTICES")" -eq 1 ] && pass "no notice where an XEmbed tray shows the item" || fail "notices: $(cat "$NOTICES")"
 finish

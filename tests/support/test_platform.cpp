@@ -166,9 +166,19 @@ std::shared_ptr<Timer> TestPlatform::scheduledTimer(double interval, bool repeat
 }
 
 void TestPlatform::fireTimers() {
-    for (const auto& timer : timerList) {
-        if (timer->valid) timer->block();
+    // A copy: a block may schedule another timer.
+    const auto timers = timerList;
+    for (const auto& timer : timers) {
+        if (!timer->valid) continue;
+        if (!timer->repeats) timer->valid = false;
+        timer->block();
     }
+}
+
+std::shared_ptr<PostedNotice> TestPlatform::post(const Notice& notice) {
+    notices.push_back(notice);
+    postedNotices.push_back(std::make_shared<TestPostedNotice>());
+    return postedNotices.back();
 }
 
 void TestPlatform::beginSheet(Window& window, const AlertSpec& alert,

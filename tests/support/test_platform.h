@@ -268,7 +268,7 @@ public:
     // StatusBar
     std::shared_ptr<StatusItem> makeStatusItem() override;
     // Notifications
-    void post(const Notice& notice) override { notices.push_back(notice); }
+    std::shared_ptr<PostedNotice> post(const Notice& notice) override;
     // TimerScheduler
     std::shared_ptr<Timer> scheduledTimer(double interval, bool repeats, std::function<void()> block) override;
     // Alerts
@@ -321,6 +321,8 @@ public:
     class TestStatusItem;
     std::vector<std::shared_ptr<TestStatusItem>> statusItems;
     std::vector<Notice> notices;
+    struct TestPostedNotice;
+    std::vector<std::shared_ptr<TestPostedNotice>> postedNotices;  // one per notice, in order
     struct TestTimer;
     std::vector<std::shared_ptr<TestTimer>> timerList;
     struct Sheet {
@@ -342,6 +344,7 @@ public:
     void runPosted();
     TestMenu& statusMenu();
     TestAgentService& agent(const std::string& plistName);
+    // Fires every valid timer once; a timer that does not repeat is then over.
     void fireTimers();
     void answerSheet(std::optional<std::size_t> button);
     // The decision and what followed, for a navigation to the URL text.
@@ -358,6 +361,11 @@ public:
     std::optional<Image> image;
     std::optional<std::string> toolTip;
     std::shared_ptr<TestMenu> menu;
+};
+
+struct TestPlatform::TestPostedNotice : PostedNotice {
+    void withdraw() override { ++withdrawals; }
+    int withdrawals = 0;
 };
 
 struct TestPlatform::TestTimer : Timer {

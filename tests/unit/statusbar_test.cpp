@@ -1,4 +1,6 @@
 // The status item, its icon, the state probe and the menu commands.
+#include <algorithm>
+
 #include "app/statusbar/menu_bar_image.h"
 #include "app/statusbar/probe.h"
 #include "tests/unit/fixture.h"
@@ -133,13 +135,26 @@ TEST_F(StatusMenu, CommandsPressThePageButtonsAfterShowingTheWindow) {
     EXPECT_TRUE(std::find(platform.log.begin(), platform.log.end(), "agent.unregister") == platform.log.end());
 }
 
-TEST_F(StatusMenu, AHiddenStartWithNowhereToShowTheItemPostsOneNoticeThatOpensTheWindow) {
+// What the bar says to the delegate, as the backend says it.
+std::shared_ptr<StatusItemDelegate> barDelegate(TestPlatform& platform) {
+    return platform.statusItems.at(0)->delegate.lock();
+}
+
+TEST_F(StatusMenu, AHiddenStartWithNowhereToShowTheItemPostsOneNoticeAfterAGracePeriod) {
     platform.args.push_back("--background");
     launch();
-    auto item = platform.statusItems.at(0)->delegate.lock();
+    auto item = barDelegate(platform);
     ASSERT_TRUE(item);
     item->statusItemCannotBeShown();
+    EXPECT_TRUE(platform.notices.empty());  // a panel may still come up with the session
+    auto grace = std::find_if(platform.timerList.begin(), platform.timerList.end(),
+                              [](const auto& t) { return t->valid && !t->repeats; });
+    ASSERT_NE(grace, platform.timerList.end());
+    EXPECT_EQ((*grace)->interval, 10.0);
+
+    platform.fireTimers();
     item->statusItemCannotBeShown();  // the bar went away again: still one notice
+    platform.fireTimers();
     ASSERT_EQ(platform.notices.size(), 1u);
     EXPECT_EQ(platform.notices[0].title, "Dralmik LLM Gateway");
     EXPECT_FALSE(platform.window().visible);
@@ -157,29 +172,77 @@ TEST_F(StatusMenu, AHiddenStartWithNowhereToShowTheItemPostsOneNoticeThatOpensTh
     EXPECT_FALSE(platform.window().visible);
 }
 
+TEST_F(StatusMenu, AHiddenStartWhoseBarNeverAnswersStillPostsItsNotice) {
+    platform.args.push_back("--background");
+    launch();
+    platform.fireTimers();
+    EXPECT_EQ(platform.notices.size(), 1u);
+}
+
+TEST_F(StatusMenu, APanelThatComesLateTakesTheNoticesPlace) {
+    platform.args.push_back("--background");
+    launch();
+    auto item = barDelegate(platform);
+    ASSERT_TRUE(item);
+    item->statusItemCannotBeShown();
+    item->statusItemIsShown();  // within the grace period
+    platform.fireTimers();
+    EXPECT_TRUE(platform.notices.empty());
+}
+
+TEST_F(StatusMenu, APanelThatComesAfterTheNoticeWithdrawsIt) {
+    platform.args.push_back("--background");
+    launch();
+    auto item = barDelegate(platform);
+    ASSERT_TRUE(item);
+    item->statusItemCannotBeShown();
+    platform.fireTimers();
+    ASSERT_EQ(platform.notices.size(), 1u);
+    item->statusItemIsShown();
+    item->statusItemIsShown();
+    EXPECT_EQ(platform.postedNotices[0]->withdrawals, 1);
+    // The panel goes again: the item was seen, no second notice.
+    item->statusItemCannotBeShown();
+    platform.fireTimers();
+    EXPECT_EQ(platform.notices.size(), 1u);
+    EXPECT_FALSE(platform.window().visible);
+}
+
 TEST_F(StatusMenu, AHiddenStartWhoseNoticeNobodyTakesOpensTheWindow) {
     platform.args.push_back("--background");
     launch();
-    auto item = platform.statusItems.at(0)->delegate.lock();
+    auto item = barDelegate(platform);
     ASSERT_TRUE(item);
     item->statusItemIsShown();
+    platform.fireTimers();
     EXPECT_TRUE(platform.notices.empty());
-    item->statusItemCannotBeShown();  // the host went away
+    item->statusItemCannotBeShown();  // the host went away, and does not come back
+    platform.fireTimers();
     ASSERT_EQ(platform.notices.size(), 1u);
     EXPECT_FALSE(platform.window().visible);
     platform.notices[0].undelivered();
     EXPECT_TRUE(platform.window().visible);
 }
 
-TEST_F(StatusMenu, AStartWithTheWindowPostsNoNoticeAndActivatingTheItemOpensTheWindow) {
+TEST_F(StatusMenu, AWindowOpenedDuringTheGracePeriodNeedsNoNotice) {
+    platform.args.push_back("--background");
     launch();
-    auto item = platform.statusItems.at(0)->delegate.lock();
+    barDelegate(platform)->statusItemCannotBeShown();
+    delegate->applicationShouldHandleReopen();  // a second copy from the launcher
+    platform.fireTimers();
+    EXPECT_TRUE(platform.notices.empty());
+}
+
+TEST_F(StatusMenu, AStartWithTheWindowPostsNoNoticeAndAMenuThatCannotShowOpensTheWindow) {
+    launch();
+    auto item = barDelegate(platform);
     ASSERT_TRUE(item);
     item->statusItemCannotBeShown();
+    platform.fireTimers();
     EXPECT_TRUE(platform.notices.empty());
     platform.window().visible = false;
     platform.window().miniaturized = true;
-    item->statusItemWasActivated();
+    item->statusItemCannotShowMenu();
     EXPECT_TRUE(platform.window().visible);
     EXPECT_FALSE(platform.window().miniaturized);
 }
