@@ -19,6 +19,9 @@ struct Once {
     }
 };
 
+// The script world in which readPage() runs.
+constexpr const char* kReaderWorld = "dralmik-reader";
+
 // The words the desktop's other web views use for a request that ran out of time.
 constexpr const char* kTimedOut = "The request timed out.";
 
@@ -133,9 +136,20 @@ void WebView::reload() {
 void WebView::executeEditingCommand(const char* command) { webkit_web_view_execute_editing_command(view_, command); }
 
 void WebView::evaluateJavaScript(const std::string& script, std::function<void(std::optional<std::string>)> completion) {
+    evaluate(script, nullptr, std::move(completion));
+}
+
+void WebView::readPage(const std::string& script, std::function<void(std::optional<std::string>)> completion) {
+    // A world of its own shares the document with the page, but not the page's globals: what a
+    // page's script puts in place of JSON.stringify or a prototype's method is not seen there.
+    evaluate(script, kReaderWorld, std::move(completion));
+}
+
+void WebView::evaluate(const std::string& script, const char* world,
+                       std::function<void(std::optional<std::string>)> completion) {
     auto* callback = completion ? new std::function<void(std::optional<std::string>)>(std::move(completion)) : nullptr;
     webkit_web_view_evaluate_javascript(
-        view_, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
+        view_, script.c_str(), static_cast<gssize>(script.size()), world, nullptr, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             std::unique_ptr<std::function<void(std::optional<std::string>)>> done(
                 static_cast<std::function<void(std::optional<std::string>)>*>(data));

@@ -24,12 +24,15 @@ public:
     void loadRequest(const Url& url, double timeoutSeconds) override;
     void loadHTMLString(const std::string& html) override;
     void evaluateJavaScript(const std::string& script, std::function<void(std::optional<std::string>)> completion) override;
+    void readPage(const std::string& script, std::function<void(std::optional<std::string>)> completion) override;
     void reload() override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_); }
     void executeEditingCommand(const char* command);
 
 private:
+    // Runs the script in the page's world (none) or in the named one.
+    void evaluate(const std::string& script, const char* world, std::function<void(std::optional<std::string>)> completion);
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer self);
     static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
