@@ -149,7 +149,6 @@ bool Platform::bringUpUserInterface() {
     }
     parts_->toolkitUp = true;
     launchStep("toolkit up");
-    WebView::warmUp();
     // GTK's start-up capitalises the class it takes from the program name; the entry's is not.
     if (auto identifier = parts_->bundle.bundleIdentifier()) gdk_set_program_class(identifier->c_str());
     // The bundle's own icons, for the windows and the about dialog.

@@ -45,36 +45,9 @@ bool wouldDownload(WebKitResponsePolicyDecision* decision) {
 
 }  // namespace
 
-namespace {
-
-// The view made by warmUp(), until the first WebView takes it.
-WebKitWebView* warmView = nullptr;
-
-WebKitWebView* newView() {
-    auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new());
-    g_object_ref_sink(view);
-    // The gateway's pages are plain documents. Accelerated compositing costs about a third of
-    // the application's memory, window shown or hidden, and draws them no differently at scale
-    // 1 or 2. Without it a WebGL canvas stays blank; WEBKIT_FORCE_COMPOSITING_MODE=1 in the
-    // environment brings it back. ON_DEMAND, the middle way, reads back as ALWAYS in this engine.
-    webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view),
-                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-    // The engine starts its web process, and the network process beside it, at a view's first
-    // load, and their start is the longest step before any page can show. Loading the empty page
-    // now starts them while the rest of the launch is still being made; the first real load
-    // simply replaces it.
-    webkit_web_view_load_uri(view, "about:blank");
-    return view;
-}
-
-}  // namespace
-
-void WebView::warmUp() {
-    if (!warmView) warmView = newView();
-}
-
 WebView::WebView(const WebViewConfiguration& configuration) {
-    view_ = warmView ? std::exchange(warmView, nullptr) : newView();
+    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    g_object_ref_sink(view_);
 
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
     if (!configuration.applicationNameForUserAgent.empty()) {
@@ -86,6 +59,11 @@ WebView::WebView(const WebViewConfiguration& configuration) {
     }
     webkit_settings_set_enable_back_forward_navigation_gestures(settings,
                                                                 configuration.allowsBackForwardNavigationGestures);
+    // The gateway's pages are plain documents. Accelerated compositing costs about a third of
+    // the application's memory, window shown or hidden, and draws them no differently at scale
+    // 1 or 2. Without it a WebGL canvas stays blank; WEBKIT_FORCE_COMPOSITING_MODE=1 in the
+    // environment brings it back. ON_DEMAND, the middle way, reads back as ALWAYS in this engine.
+    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
     g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(view_, "create", G_CALLBACK(onCreate), this);
@@ -96,6 +74,11 @@ WebView::WebView(const WebViewConfiguration& configuration) {
     g_signal_connect(view_, "map", G_CALLBACK(onMap), this);
     g_signal_connect(view_, "unmap", G_CALLBACK(onUnmap), this);
     onUnmap(nullptr, this);  // out of sight until its window shows (never, in a hidden start)
+
+    // The engine starts its web process at a view's first load, and that start is the longest
+    // step before any page can show. Loading the empty page now starts it while the window and
+    // the rest of the launch are still being made; the first real load simply replaces it.
+    webkit_web_view_load_uri(view_, "about:blank");
 }
 
 WebView::~WebView() {

@@ -17,9 +17,6 @@ namespace dralmik::gtk {
 class WebView final : public dralmik::WebView {
 public:
     explicit WebView(const WebViewConfiguration& configuration);
-    // Makes the first view's engine processes start now, once the toolkit is up, ahead of the
-    // launch sequence that asks for the view (which then takes the one made here).
-    static void warmUp();
     ~WebView() override;
 
     void setDelegate(std::weak_ptr<WebViewDelegate> delegate) override { delegate_ = std::move(delegate); }
