@@ -6,7 +6,11 @@
 #   sh bench/window.sh launch [runs]     launch to the page's load event, median of runs (7),
 #                                        the two sides alternated
 #   sh bench/window.sh memory [runs]     PSS of each process tree once the page is up, and 30 s after
-#                                        its window was closed with Ctrl+W, medians (5)
+#                                        its window was closed with Ctrl+W, medians (5), with the
+#                                        share of the program's own process (the UI process)
+#   sh bench/window.sh flood [runs]      the application's UI process RSS after six probe rounds on a
+#                                        page whose state text is 20 MB, against the plain page,
+#                                        medians of runs (3) alternated
 #   sh bench/window.sh idle [seconds]    CPU of each tree with the page shown, both side by side (120)
 #   sh bench/window.sh soak [--minutes N]  each minute, the web process's private memory and CPU of
 #                                        the application, the bare window, and the bare window
@@ -14,6 +18,11 @@
 #   sh bench/window.sh timeline [runs]   where a launch's time goes: each step both programs
 #                                        write with DRALMIK_LAUNCH_TIMELINE set, and the server's
 #                                        requests, as medians of runs (5) from the program's start
+#   sh bench/window.sh all               launch (7), memory (5), flood (3) and idle (120 s) in one
+#                                        run, with the ratios to the bare window
+#
+# The header names the machine's load and NODE_EXTRA_CA_CERTS, left as the machine has it (node
+# reads that file at every start, the gateway's included).
 #
 # The load event is the page's fetch of /loaded, timed by the server; launch is timed from just
 # before the program is started. The application's tree includes its short-lived gateway child
@@ -41,6 +50,7 @@ mkdir -p "$WORK/home" "$WORK/config" "$WORK/data" "$WORK/runtime" "$WORK/gateway
 chmod 700 "$WORK/runtime"
 export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data"
 export XDG_RUNTIME_DIR="$WORK/runtime" DRALMIK_HOME="$WORK/gateway-home" BENCH_TIMES="$WORK/times"
+export BENCH_FLOOD_FILE="$WORK/flood"
 "$BUILD/bench/dralmik_print_probe" > "$WORK/probe.js"
 : > "$BENCH_TIMES"
 "$NODE" "$ROOT/bench/window/page_server.js" > "$WORK/server.out" &
@@ -52,6 +62,7 @@ WATCHER=$!
 RUNNING=""
 
 say() { printf '%s\n' "$*" >&3; }
+say "load average$(uptime | sed 's/.*load average//'); NODE_EXTRA_CA_CERTS=${NODE_EXTRA_CA_CERTS-(unset)}"
 
 descendants() {  # descendants PID: PID and every process under it
     echo "$1"
@@ -104,6 +115,8 @@ wait_load() {  # wait_load COUNT: waits until COUNT loads are recorded; prints t
     sed -n 's/^loaded //p' "$BENCH_TIMES" | tail -n1
 }
 pss_kb() { for p in $(descendants "$1"); do cat "/proc/$p/smaps_rollup" 2>/dev/null; done | awk '/^Pss:/ { s += $2 } END { print s + 0 }'; }
+own_pss_kb() { awk '/^Pss:/ { print $2 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
+rss_kb() { awk '/^Rss:/ { print $2 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
 ticks() { for p in $(descendants "$1"); do cat "/proc/$p/stat" 2>/dev/null; done | sed 's/.*) //' | awk '{ s += $12 + $13 } END { print s + 0 }'; }
 web_process() { for p in $(descendants "$1"); do [ "$(cat "/proc/$p/comm" 2>/dev/null)" = WebKitWebProces ] && echo "$p"; done | head -n1; }
 private_kb() { awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
@@ -113,21 +126,22 @@ HZ=$(getconf CLK_TCK)
 
 # One launch of SIDE: prints its milliseconds to the load event, its tree's PSS in kB SETTLE
 # seconds later, and with HIDDEN its tree's PSS in kB HIDDEN seconds after Ctrl+W closed its
-# window (each 0 when not asked for).
+# window, then the program's own process's PSS at the same two moments (each 0 when not asked
+# for).
 launch_once() {
     n=$(loads)
     t0=$(date +%s%3N)
     start "$1"
     loaded=$(wait_load $((n + 1)))
     echo "$t0 $loaded" > "$WORK/last.launch"
-    pss=0; hidden=0
-    if [ "$2" -gt 0 ]; then sleep "$2"; pss=$(pss_kb "$PID"); fi
-    if [ "${3:-0}" -gt 0 ]; then close_window "$PID"; sleep "$3"; hidden=$(pss_kb "$PID"); fi
+    pss=0; hidden=0; own=0; ownhidden=0
+    if [ "$2" -gt 0 ]; then sleep "$2"; pss=$(pss_kb "$PID"); own=$(own_pss_kb "$PID"); fi
+    if [ "${3:-0}" -gt 0 ]; then close_window "$PID"; sleep "$3"; hidden=$(pss_kb "$PID"); ownhidden=$(own_pss_kb "$PID"); fi
     finish "$PID"
     sleep 1
     # Where the time went: the gateway's check of the running service, the page's request.
     steps=$(awk -v t0="$t0" -v l="$loaded" '$1 == "request" && $3 >= t0 && $3 <= l { printf " %s +%d", $2, $3 - t0 }' "$BENCH_TIMES")
-    echo "$((loaded - t0)) $pss $hidden$steps"
+    echo "$((loaded - t0)) $pss $hidden $own $ownhidden$steps"
 }
 
 # Closes the window of process PID with Ctrl+W, as a user does, and waits until it is unmapped.
@@ -150,26 +164,63 @@ alternate() {  # alternate RUNS SETTLE [HIDDEN]: fills $WORK/app.runs and $WORK/
         for side in $order; do
             r=$(launch_once "$side" "$2" "${3:-0}")
             echo "$r" >> "$WORK/$side.runs"
-            say "  run $run $side: $(echo "$r" | awk '{ printf "%d ms", $1; for (i = 4; i < NF; i += 2) printf ", %s %s", $i, $(i + 1); if ($2 > 0) printf ", PSS %.1f MB", $2 / 1024; if ($3 > 0) printf ", hidden %.1f MB", $3 / 1024 }')"
+            say "  run $run $side: $(echo "$r" | awk '{ printf "%d ms", $1; for (i = 6; i < NF; i += 2) printf ", %s %s", $i, $(i + 1); if ($2 > 0) printf ", PSS %.1f MB (own %.1f)", $2 / 1024, $4 / 1024; if ($3 > 0) printf ", hidden %.1f MB (own %.1f)", $3 / 1024, $5 / 1024 }')"
         done
     done
 }
 
-case ${1:-} in
-launch)
-    alternate "${2:-7}" 0
+ratio() { echo "$1 $2" | awk '{ if ($2 > 0) printf "%.3f", $1 / $2; else print "n/a" }'; }
+mb() { echo "$1" | awk '{ printf "%.1f", $1 / 1024 }'; }
+
+bench_launch() {  # bench_launch RUNS
+    alternate "$1" 0
     a=$(cut -d' ' -f1 "$WORK/app.runs" | median); b=$(cut -d' ' -f1 "$WORK/bare.runs" | median)
-    say "launch to load event, median of ${2:-7}: application $a ms, bare window $b ms, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
-    ;;
-memory)
-    alternate "${2:-5}" 3 30
+    say "launch to load event, median of $1: application $a ms, bare window $b ms, ratio $(ratio "$a" "$b")"
+}
+
+bench_memory() {  # bench_memory RUNS
+    alternate "$1" 3 30
     a=$(cut -d' ' -f2 "$WORK/app.runs" | median); b=$(cut -d' ' -f2 "$WORK/bare.runs" | median)
-    say "PSS of the process tree 3 s after load, median of ${2:-5}: application $(echo "$a" | awk '{ printf "%.1f", $1 / 1024 }') MB, bare window $(echo "$b" | awk '{ printf "%.1f", $1 / 1024 }') MB, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
+    ua=$(cut -d' ' -f4 "$WORK/app.runs" | median); ub=$(cut -d' ' -f4 "$WORK/bare.runs" | median)
+    say "PSS of the process tree 3 s after load, median of $1: application $(mb "$a") MB, bare window $(mb "$b") MB, ratio $(ratio "$a" "$b")"
+    say "  the UI process's share: application $(mb "$ua") MB, bare window $(mb "$ub") MB, ratio $(ratio "$ua" "$ub")"
     a=$(cut -d' ' -f3 "$WORK/app.runs" | median); b=$(cut -d' ' -f3 "$WORK/bare.runs" | median)
-    say "PSS of the process tree 30 s after Ctrl+W closed the window, median of ${2:-5}: application $(echo "$a" | awk '{ printf "%.1f", $1 / 1024 }') MB, bare window $(echo "$b" | awk '{ printf "%.1f", $1 / 1024 }') MB, ratio $(echo "$a $b" | awk '{ printf "%.3f", $1 / $2 }')"
-    ;;
-idle)
-    seconds=${2:-120}
+    ua=$(cut -d' ' -f5 "$WORK/app.runs" | median); ub=$(cut -d' ' -f5 "$WORK/bare.runs" | median)
+    say "PSS of the process tree 30 s after Ctrl+W closed the window, median of $1: application $(mb "$a") MB, bare window $(mb "$b") MB, ratio $(ratio "$a" "$b")"
+    say "  the UI process's share: application $(mb "$ua") MB, bare window $(mb "$ub") MB, ratio $(ratio "$ua" "$ub")"
+}
+
+# The application's UI process RSS in kB after six probe rounds on the page, plain or (with
+# flood) with a state text of 20 MB.
+flood_once() {
+    if [ "$1" = flood ]; then : > "$BENCH_FLOOD_FILE"; else rm -f "$BENCH_FLOOD_FILE"; fi
+    n=$(loads)
+    start app
+    wait_load $((n + 1)) >/dev/null
+    sleep 12
+    rss=$(rss_kb "$PID")
+    finish "$PID"
+    rm -f "$BENCH_FLOOD_FILE"
+    sleep 1
+    echo "$rss"
+}
+
+bench_flood() {  # bench_flood RUNS
+    : > "$WORK/plain.rss"; : > "$WORK/flood.rss"
+    for run in $(seq "$1"); do
+        if [ $((run % 2)) -eq 1 ]; then order="plain flood"; else order="flood plain"; fi
+        for page in $order; do
+            r=$(flood_once "$page")
+            echo "$r" >> "$WORK/$page.rss"
+            say "  run $run $page page: UI process RSS $(mb "$r") MB"
+        done
+    done
+    p=$(median < "$WORK/plain.rss"); f=$(median < "$WORK/flood.rss")
+    say "UI process RSS after six probe rounds, median of $1: plain page $(mb "$p") MB, 20 MB state $(mb "$f") MB, flood $(echo "$f $p" | awk '{ printf "%+.1f", ($1 - $2) / 1024 }') MB"
+}
+
+bench_idle() {  # bench_idle SECONDS
+    seconds=$1
     start app; app=$PID; wait_load 1 >/dev/null
     start bare; bare=$PID; wait_load 2 >/dev/null
     sleep 10
@@ -177,6 +228,19 @@ idle)
     pa=$(echo "$a0 $a1" | awk -v hz="$HZ" -v s="$seconds" '{ printf "%.3f", ($2 - $1) / hz / s * 100 }')
     pb=$(echo "$b0 $b1" | awk -v hz="$HZ" -v s="$seconds" '{ printf "%.3f", ($2 - $1) / hz / s * 100 }')
     say "idle CPU over $seconds s, page shown, whole tree: application $pa% of a core, bare window $pb%, ratio $(echo "$pa $pb" | awk '{ if ($2 > 0) printf "%.2f", $1 / $2; else print "n/a (bare window used no ticks)" }')"
+    finish "$app"; finish "$bare"
+}
+
+case ${1:-} in
+launch) bench_launch "${2:-7}" ;;
+memory) bench_memory "${2:-5}" ;;
+flood) bench_flood "${2:-3}" ;;
+idle) bench_idle "${2:-120}" ;;
+all)
+    bench_launch 7
+    bench_memory 5
+    bench_flood 3
+    bench_idle 120
     ;;
 timeline)
     export DRALMIK_LAUNCH_TIMELINE=1
@@ -239,7 +303,7 @@ soak)
     say "growth over $minutes min (MB; per hour at that slope): application $(echo "$ma0 $ma1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare window $(echo "$mb0 $mb1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }'), bare + probe $(echo "$mp0 $mp1 $minutes" | awk '{ printf "%+.1f (%+.1f)", ($2 - $1) / 1024, ($2 - $1) / 1024 * 60 / $3 }')"
     ;;
 *)
-    say "usage: sh bench/window.sh launch [runs] | memory [runs] | idle [seconds] | soak [--minutes N] | timeline [runs]"
+    say "usage: sh bench/window.sh launch [runs] | memory [runs] | flood [runs] | idle [seconds] | soak [--minutes N] | timeline [runs] | all"
     exit 2
     ;;
 esac

@@ -10,6 +10,10 @@
 // - loadHTMLString() shows the document as about:blank, replacing what was shown;
 // - evaluateJavaScript()'s completion (when given) runs on the main thread with the script's
 //   value when it is a string, and with no value otherwise (an error, another type);
+// - readPage() is the same for a script that only reads the document, run apart from the
+//   page's own scripts: it sees the document as the page has it, but none of what the page's
+//   scripts changed in the language (JSON, the built-in prototypes), so a page cannot change
+//   what it computes or answers;
 // - webContentProcessDidTerminate() comes each time the page's process ends; reload() and the
 //   loads start a new one;
 // - reload() loads the shown page again, or, while none of the page of the last loadRequest()
@@ -59,6 +63,7 @@ public:
     virtual void loadHTMLString(const std::string& html) = 0;  // no base URL
     virtual void evaluateJavaScript(const std::string& script,
                                     std::function<void(std::optional<std::string>)> completion) = 0;
+    virtual void readPage(const std::string& script, std::function<void(std::optional<std::string>)> completion) = 0;
     virtual void reload() = 0;
 };
 

@@ -4,7 +4,9 @@
 // writes <DRALMIK_HOME>/gateway-service.json, so the application's own `main.js open --print`
 // finds it running and prints its address. The page fetches /loaded at its load event; each
 // such request is appended to $BENCH_TIMES as "loaded <ms since the epoch>", any other as
-// "request <path> <ms>".
+// "request <path> <ms>". While the file $BENCH_FLOOD_FILE exists, the page's state text is made
+// 20 MB long at its load (words between runs of white space; the pill hidden by style, which
+// the probe still reads, so that the engine does not spend a minute laying it out).
 'use strict';
 const fs = require('fs');
 const http = require('http');
@@ -19,6 +21,11 @@ const page = `<!doctype html>
 <p><span id="state" class="pill">Running</span></p>
 <p><button id="forget">Disconnect</button> <button id="stop">Stop</button></p>
 <script>
+if (FLOOD) {
+    var pill = document.getElementById('state');
+    pill.style.display = 'none';
+    pill.textContent = '\\n    ' + 'flood  of\\n\\tstate\\u00a0'.repeat(1300000);
+}
 window.dralmikRefresh = function () {};
 window.addEventListener('load', function () { fetch('/loaded', { cache: 'no-store' }); });
 </script>
@@ -28,7 +35,8 @@ const server = http.createServer((req, res) => {
     if (process.env.BENCH_TIMES && req.url !== '/loaded') fs.appendFileSync(process.env.BENCH_TIMES, `request ${req.url} ${Date.now()}\n`);
     if (req.url === '/') {
         res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' });
-        return res.end(page);
+        const flood = !!process.env.BENCH_FLOOD_FILE && fs.existsSync(process.env.BENCH_FLOOD_FILE);
+        return res.end(page.replace('FLOOD', flood ? 'true' : 'false'));
     }
     if (req.url === '/api/state') {
         res.writeHead(200, { 'Content-Type': 'application/json' });

@@ -6,6 +6,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 
 #include "common/launch_timeline.h"
 #include "platform/gtk/desktop.h"
@@ -18,7 +20,42 @@ namespace {
 // The one application object, for the exit hook.
 Application* running = nullptr;
 
+constexpr const char* kApplicationInterface = "org.gtk.Application";
+
 }  // namespace
+
+// The hand-off calls that came before the application served them. The bus's filter runs on
+// the bus's own thread, hence the lock.
+struct Application::HeldReopens {
+    GDBusConnection* bus = nullptr;
+    std::string path;
+    guint filter = 0;
+    std::mutex mutex;
+    bool released = false;
+    std::vector<GDBusMessage*> calls;
+
+    static GDBusMessage* hold(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data) {
+        auto* self = static_cast<HeldReopens*>(data);
+        if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL ||
+            g_strcmp0(g_dbus_message_get_path(message), self->path.c_str()) != 0 ||
+            g_strcmp0(g_dbus_message_get_interface(message), kApplicationInterface) != 0 ||
+            g_strcmp0(g_dbus_message_get_member(message), "Activate") != 0)
+            return message;
+        std::lock_guard<std::mutex> lock(self->mutex);
+        if (self->released) return message;
+        self->calls.push_back(message);  // the filter's reference, kept
+        return nullptr;
+    }
+};
+
+std::string Application::objectPath(const std::string& id) {
+    std::string path = "/" + id;
+    for (char& c : path) {
+        if (c == '.') c = '/';
+        if (c == '-') c = '_';
+    }
+    return path;
+}
 
 Application::Application() {
     desktop().terminate = [this] { terminate(); };
@@ -35,10 +72,9 @@ Application::~Application() {
 GtkApplication* Application::gtkApplication() {
     if (!app_) {
         // The primary's own start arrives as its command line, so that every "activate" is a
-        // reopen: the user's, or a second copy's. Without an identifier there is nothing to be
-        // unique by.
-        const auto flags = GApplicationFlags(G_APPLICATION_HANDLES_COMMAND_LINE |
-                                             (applicationId_ ? G_APPLICATION_DEFAULT_FLAGS : G_APPLICATION_NON_UNIQUE));
+        // reopen: the user's, or a second copy's. Which copy is the primary was decided by the
+        // claim of the name (single_instance.h); the GApplication never asks the bus again.
+        const auto flags = GApplicationFlags(G_APPLICATION_HANDLES_COMMAND_LINE | G_APPLICATION_NON_UNIQUE);
         app_ = gtk_application_new(applicationId_ ? applicationId_->c_str() : nullptr, flags);
         g_signal_connect(app_, "activate", G_CALLBACK(onActivate), this);
         g_signal_connect(app_, "command-line", G_CALLBACK(onCommandLine), this);
@@ -57,9 +93,47 @@ bool Application::registerOnce() {
     if (registered_) return true;
     GError* error = nullptr;
     registered_ = g_application_register(G_APPLICATION(gtkApplication()), nullptr, &error);
-    launchStep("toolkit up, registered on the bus");
+    launchStep("registered on the bus");
     g_clear_error(&error);
+    releaseHeldReopens();
     return registered_;
+}
+
+void Application::holdReopensUntilRegistered(GDBusConnection* bus) {
+    if (heldReopens_ || !applicationId_) return;
+    heldReopens_ = new HeldReopens;
+    heldReopens_->bus = G_DBUS_CONNECTION(g_object_ref(bus));
+    heldReopens_->path = objectPath(*applicationId_);
+    heldReopens_->filter = g_dbus_connection_add_filter(bus, HeldReopens::hold, heldReopens_, nullptr);
+}
+
+void Application::releaseHeldReopens() {
+    if (!heldReopens_) return;
+    HeldReopens& held = *heldReopens_;
+    std::vector<GDBusMessage*> calls;
+    {
+        std::lock_guard<std::mutex> lock(held.mutex);
+        if (held.released) return;
+        held.released = true;
+        calls.swap(held.calls);
+    }
+    g_dbus_connection_remove_filter(held.bus, held.filter);
+    // Each call is made again, to this process, now that the application serves it; a caller
+    // that waits for an answer gets it now.
+    const char* self = g_dbus_connection_get_unique_name(held.bus);
+    for (GDBusMessage* call : calls) {
+        GVariant* body = g_dbus_message_get_body(call);
+        if (self && body && g_variant_is_of_type(body, G_VARIANT_TYPE("(a{sv})"))) {
+            g_dbus_connection_call(held.bus, self, held.path.c_str(), kApplicationInterface, "Activate", body, nullptr,
+                                   G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+        }
+        if (!(g_dbus_message_get_flags(call) & G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED)) {
+            GDBusMessage* reply = g_dbus_message_new_method_reply(call);
+            g_dbus_connection_send_message(held.bus, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr, nullptr);
+            g_object_unref(reply);
+        }
+        g_object_unref(call);
+    }
 }
 
 void Application::setActivationPolicy(ActivationPolicy policy) {

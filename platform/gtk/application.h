@@ -1,7 +1,8 @@
 #pragma once
-// The application object on GtkApplication. The application id is the bundle identifier; the
-// first copy owns it as a name on the session bus (see single_instance.h). Creating the object
-// needs no display; running it does.
+// The application object on GtkApplication. The application id is the bundle identifier, which
+// the first copy claims as a name on the session bus itself (see single_instance.h); the
+// GApplication only serves the hand-off at its object path, and never claims anything. Creating
+// the object needs no display; running it does.
 #include <gtk/gtk.h>
 
 #include <memory>
@@ -31,8 +32,14 @@ public:
     GtkApplication* gtkApplication();
     // Gives the application its id; too late once the GApplication is made.
     bool setApplicationId(const std::string& id);
-    // Registers once (under an id, this claims it on the bus).
+    // Registers once: under an id, the application then serves the hand-off on the bus. The
+    // toolkit must be up.
     bool registerOnce();
+    // Keeps the hand-off calls that reach this process on the bus before it is registered (the
+    // name is claimed long before), and makes them again once it is.
+    void holdReopensUntilRegistered(GDBusConnection* bus);
+    // The object path at which GApplication serves an application id.
+    static std::string objectPath(const std::string& id);
 
 private:
     static void onActivate(GApplication*, gpointer self);
@@ -43,6 +50,7 @@ private:
     void willTerminateOnce();
     // Gives a window the menu bar and lists it in the windows menu.
     void adoptWindow(Window* window);
+    void releaseHeldReopens();
 
     std::optional<std::string> applicationId_;
     GtkApplication* app_ = nullptr;
@@ -53,6 +61,8 @@ private:
     std::shared_ptr<Menu> mainMenu_;
     std::shared_ptr<Menu> windowsMenu_;
     bool windowsListed_ = false;
+    struct HeldReopens;
+    HeldReopens* heldReopens_ = nullptr;  // never freed: the bus's filter may still be running
 };
 
 }  // namespace dralmik::gtk

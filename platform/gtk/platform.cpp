@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/launch_timeline.h"
 #include "platform/gtk/alerts.h"
 #include "platform/gtk/application.h"
 #include "platform/gtk/desktop.h"
@@ -147,6 +148,7 @@ bool Platform::bringUpUserInterface() {
         return false;
     }
     parts_->toolkitUp = true;
+    launchStep("toolkit up");
     // GTK's start-up capitalises the class it takes from the program name; the entry's is not.
     if (auto identifier = parts_->bundle.bundleIdentifier()) gdk_set_program_class(identifier->c_str());
     // The bundle's own icons, for the windows and the about dialog.

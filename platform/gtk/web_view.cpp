@@ -1,6 +1,10 @@
 #include "platform/gtk/web_view.h"
 
 #include <cstring>
+#include <utility>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace dralmik::gtk {
 namespace {
@@ -18,6 +22,12 @@ struct Once {
         };
     }
 };
+
+// How long the view stays out of sight (its window closed) before it gives memory back.
+constexpr guint kReleaseAfterHiddenSeconds = 5;
+
+// The script world in which readPage() runs.
+constexpr const char* kReaderWorld = "dralmik-reader";
 
 // The words the desktop's other web views use for a request that ran out of time.
 constexpr const char* kTimedOut = "The request timed out.";
@@ -61,6 +71,9 @@ WebView::WebView(const WebViewConfiguration& configuration) {
     g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onProcessTerminated), this);
+    g_signal_connect(view_, "map", G_CALLBACK(onMap), this);
+    g_signal_connect(view_, "unmap", G_CALLBACK(onUnmap), this);
+    onUnmap(nullptr, this);  // out of sight until its window shows (never, in a hidden start)
 
     // The engine starts its web process at a view's first load, and that start is the longest
     // step before any page can show. Loading the empty page now starts it while the window and
@@ -70,8 +83,45 @@ WebView::WebView(const WebViewConfiguration& configuration) {
 
 WebView::~WebView() {
     stopTimeout();
+    if (release_) g_source_remove(release_);
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_unref(view_);
+}
+
+void WebView::onUnmap(GtkWidget*, gpointer data) {
+    auto* self = static_cast<WebView*>(data);
+    if (self->release_) return;
+    self->release_ = g_timeout_add_seconds(
+        kReleaseAfterHiddenSeconds,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<WebView*>(data);
+            self->release_ = 0;
+            self->releaseMemory();
+            return G_SOURCE_REMOVE;
+        },
+        self);
+}
+
+void WebView::onMap(GtkWidget*, gpointer data) {
+    auto* self = static_cast<WebView*>(data);
+    if (self->release_) g_source_remove(self->release_);
+    self->release_ = 0;
+    // The caches fill again as the page is used; the page itself was never let go, so the view
+    // shows it as it was, with nothing loaded again.
+    if (std::exchange(self->released_, false))
+        webkit_web_context_set_cache_model(webkit_web_view_get_context(self->view_), WEBKIT_CACHE_MODEL_WEB_BROWSER);
+}
+
+void WebView::releaseMemory() {
+    released_ = true;
+    // The engine's processes drop the resources, decoded images and pages they keep in memory
+    // for pages to come (the page shown stays as it is, and the probe goes on reading it) ...
+    webkit_web_context_set_cache_model(webkit_web_view_get_context(view_), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+#if defined(__GLIBC__)
+    // ... and this process returns the heap it has freed (the window's drawing, the launch's
+    // garbage) to the system.
+    malloc_trim(0);
+#endif
 }
 
 void WebView::setUnderPageBackgroundColor(Color color) {
@@ -133,9 +183,20 @@ void WebView::reload() {
 void WebView::executeEditingCommand(const char* command) { webkit_web_view_execute_editing_command(view_, command); }
 
 void WebView::evaluateJavaScript(const std::string& script, std::function<void(std::optional<std::string>)> completion) {
+    evaluate(script, nullptr, std::move(completion));
+}
+
+void WebView::readPage(const std::string& script, std::function<void(std::optional<std::string>)> completion) {
+    // A world of its own shares the document with the page, but not the page's globals: what a
+    // page's script puts in place of JSON.stringify or a prototype's method is not seen there.
+    evaluate(script, kReaderWorld, std::move(completion));
+}
+
+void WebView::evaluate(const std::string& script, const char* world,
+                       std::function<void(std::optional<std::string>)> completion) {
     auto* callback = completion ? new std::function<void(std::optional<std::string>)>(std::move(completion)) : nullptr;
     webkit_web_view_evaluate_javascript(
-        view_, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
+        view_, script.c_str(), static_cast<gssize>(script.size()), world, nullptr, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             std::unique_ptr<std::function<void(std::optional<std::string>)>> done(
                 static_cast<std::function<void(std::optional<std::string>)>*>(data));

@@ -24,12 +24,20 @@ public:
     void loadRequest(const Url& url, double timeoutSeconds) override;
     void loadHTMLString(const std::string& html) override;
     void evaluateJavaScript(const std::string& script, std::function<void(std::optional<std::string>)> completion) override;
+    void readPage(const std::string& script, std::function<void(std::optional<std::string>)> completion) override;
     void reload() override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_); }
     void executeEditingCommand(const char* command);
 
 private:
+    static void onMap(GtkWidget*, gpointer self);
+    static void onUnmap(GtkWidget*, gpointer self);
+    // Out of sight for a while: what the engine and the heap can give back, and take again on
+    // the next show, is given back.
+    void releaseMemory();
+    // Runs the script in the page's world (none) or in the named one.
+    void evaluate(const std::string& script, const char* world, std::function<void(std::optional<std::string>)> completion);
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer self);
     static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
@@ -45,6 +53,8 @@ private:
     std::weak_ptr<WebViewDelegate> delegate_;
     int supersededLoads_ = 0;  // loads of ours that a later load of ours cancelled
     guint timeout_ = 0;        // the time limit of the pending request, while nothing has arrived
+    guint release_ = 0;        // the release of memory once the view has been out of sight a while
+    bool released_ = false;
     bool timedOut_ = false;
     // The last request of loadRequest() while none of its page has arrived: what reload() asks
     // for again, since the engine's own reload would load the page shown before it.

@@ -11,7 +11,8 @@
 //   frames           like serve, with 30 frames at dralmik://retryN and 100 at external addresses
 //   hostile          a page whose state is "ready_to_serve", without forget or stop buttons; it
 //                    opens frames at an address with "|" in its query, at an attachment and at
-//                    a type no view shows; after 6 s it makes JSON.stringify return 20 MB
+//                    a type no view shows; after 6 s its state (hidden by style) becomes 20 MB
+//                    of words between runs of white space, and its JSON.stringify returns 20 MB
 //   silent           announce the address, then never answer the page's request
 //   redirect         like serve, but the page goes once to /passwd, which redirects to file:
 //   dataredirect     like serve, but the page goes once to /data, which redirects to data:
@@ -44,6 +45,11 @@ addFrame('/logs?f=a|b^c');
 addFrame('/download');
 addFrame('/octet');
 setTimeout(function () {
+    // Out of layout (a pill hidden by style still counts), or the engine spends a minute laying
+    // the text out before it answers anything.
+    var pill = document.getElementById('state');
+    pill.style.display = 'none';
+    pill.textContent = '\\n    ' + 'flood  of\\n\\tstate\\u00a0'.repeat(1300000);
     var big = new Array(20 * 1024 * 1024 + 1).join('x');
     JSON.stringify = function () { return '{"state":"' + big + '","disconnect":false,"stop":false}'; };
     fetch('/big');

@@ -1,5 +1,6 @@
 // The desktop backend's parts that need no display: autostart entries, the icon drawing, frame
-// conversion and storage, menu labels, and the GLib main queue and timers.
+// conversion and storage, menu labels (and the page-state probe's text, read as they read it), and
+// the GLib main queue and timers.
 #include <cairo.h>
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -11,6 +12,9 @@
 #include <fstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
+#include "app/statusbar/probe.h"
 #include "platform/gtk/frame_store.h"
 #include "platform/gtk/main_queue.h"
 #include "platform/gtk/menu_label.h"
@@ -492,4 +496,50 @@ TEST(MenuLabel, WhiteSpaceCollapsesBeforeTheCut) {
     EXPECT_EQ(g_utf8_strlen(label.c_str(), -1), 80);
     EXPECT_EQ(label.substr(0, 8), "\u00e9t\u00e9 \u00e9");
     EXPECT_EQ(label.substr(label.size() - 3), "\u2026");
+}
+
+// The page-state probe's state text, run by node over a stand-in document, against the menu's own
+// label rule: whatever white space and characters the page's text holds, the line reads as it
+// would from the whole text, an empty text stays empty and any other does not, and a huge text
+// comes back cut, with no half of a surrogate pair (which would make the answer unreadable).
+TEST(ProbeState, TheCutTextReadsAsTheWholeText) {
+    const char* const texts[] = {
+        "''", "' '", "'\\n\\n'", "'Running'", "'\\n      Serving\\n    '",
+        "' '.repeat(3000000) + 'x'",                     // a long run before the text
+        "'\\u00a0 \\u2028\\t'.repeat(200000) + 'after'",  // runs of every kind of space
+        "'a\\u00a0'.repeat(3000)", "'ab  '.repeat(3000)",
+        "'x'.repeat(1023) + '\\ud83d\\ude00tail'",         // a pair across the cut
+        "'x'.repeat(1022) + '\\ud83d\\ude00'",
+        "'\\ud83d\\ude00 '.repeat(3000)",                  // the fewest characters for the units
+        "'\\u000b'.repeat(5000) + 'v'",                    // not white space to GLib
+        "'\\ufeff \\u180e '.repeat(3000)",
+        "'\\u00e9t\\u00e9\\n'.repeat(100000)",
+        "('word \\n\\t').repeat(3000000)",                 // about 20 MB
+    };
+    for (const char* text : texts) {
+        const std::string script = std::string("const text = ") + text +
+                                   ";\nvar document = { getElementById: (id) => id === 'state' ? "
+                                   "{ hidden: false, textContent: text } : null };\n"
+                                   "const answer = " + dralmik::kPageStateProbe +
+                                   ";\nprocess.stdout.write(JSON.stringify({ text, answer }));\n";
+        const gchar* argv[] = {DRALMIK_TEST_NODE, "-e", script.c_str(), nullptr};
+        gchar* out = nullptr;
+        gint status = -1;
+        ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out,
+                                 nullptr, &status, nullptr));
+        const auto result = nlohmann::json::parse(out, nullptr, false);
+        g_free(out);
+        ASSERT_TRUE(result.is_object()) << text;
+        const std::string whole = result["text"].get<std::string>();
+        const std::string answer = result["answer"].get<std::string>();
+        EXPECT_LE(answer.size(), 1024u * 6 + 64) << text;  // 1024 units, each at most 6 bytes of JSON
+        const std::optional<dralmik::ProbeAnswer> read = dralmik::readProbeAnswer(answer);
+        ASSERT_TRUE(read.has_value()) << text;
+        if (whole.empty()) {
+            EXPECT_EQ(read->title, "Dralmik LLM Gateway");
+        } else {
+            EXPECT_EQ(menuLabel(read->title), menuLabel(whole)) << text;
+        }
+        EXPECT_FALSE(read->disconnect);
+    }
 }

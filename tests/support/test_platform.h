@@ -83,7 +83,10 @@ public:
         log_.push_back("webView.loadHTMLString");
     }
     void evaluateJavaScript(const std::string& script, std::function<void(std::optional<std::string>)> c) override {
-        scripts.push_back({script, std::move(c)});
+        scripts.push_back({script, std::move(c), false});
+    }
+    void readPage(const std::string& script, std::function<void(std::optional<std::string>)> c) override {
+        scripts.push_back({script, std::move(c), true});
     }
     void reload() override { ++reloads; }
 
@@ -93,6 +96,7 @@ public:
     struct Script {
         std::string text;
         std::function<void(std::optional<std::string>)> completion;
+        bool apart = false;  // run by readPage(), apart from the page's scripts
     };
     std::weak_ptr<WebViewDelegate> delegate;
     std::optional<Color> underPageColor;
