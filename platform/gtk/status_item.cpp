@@ -160,7 +160,10 @@ void StatusItem::setImage(const Image& image) {
     //   hicolor/22x22/apps/<name>.png, 22x22@2/...  the drawing at 1x and 2x: what a host that
     //                                               wants a regular icon finds for the same name
     //   IconPixmap                                  the drawing at each of kPixmapSizes
-    // The drawing is white with a dark outline, so that it reads on light and dark panels alike.
+    // The drawing is white with a black outline, so that it reads on light, dark and coloured
+    // panels alike: a host cannot tell the item its panel's colour. The outline is pure black and
+    // opaque, as only black reaches text contrast on a mid-blue bar (waybar's #2980b9), where
+    // white falls short.
     const std::string theme = iconFolder_ + "/" + id_;
     gchar* symbolic = nullptr;
     gsize length = 0;
@@ -172,7 +175,7 @@ void StatusItem::setImage(const Image& image) {
 
     RenderOptions options;
     options.templateTint = {1, 1, 1, 1};
-    options.templateHalo = {0.1, 0.1, 0.1, 0.9};
+    options.templateHalo = {0, 0, 0, 1};
     options.haloWidth = 1;
     bool written = false;
     for (int scale : {1, 2}) {

@@ -3,9 +3,9 @@
 # - a start with --background says in one notice that the gateway runs, and the notice's
 #   click opens the window; a start where a watcher runs sends none, and the item registers
 #   there;
-# - the item names a symbolic icon in its icon theme folder (GTK hosts recolour it), and the
-#   same name's regular icon there is a square drawing at 1x and 2x that reads on a light and on
-#   a dark panel;
+# - the item names a symbolic icon in its icon theme folder (GTK hosts recolour it; as it is,
+#   it reads on light, dark and blue panels), and the same name's regular icon there is a square
+#   drawing at 1x and 2x that reads on all three;
 # - the item is its menu (ItemIsMenu): a host's Activate or SecondaryActivate call is answered
 #   NotSupported and opens nothing, so that the host opens the menu; ContextMenu pops it up;
 # - where only an XEmbed tray runs, a left click on the icon pops the menu up as a right click does.
@@ -14,6 +14,7 @@
 ITEM_PATH=/StatusNotifierItem
 LIGHT_PANEL='#f6f5f4'
 DARK_PANEL='#2b2b2b'
+BLUE_PANEL='#2980b9'  # waybar's tray: neither white nor a dark grey reaches 4.5:1 on it
 NOTICES="$WORK/notices.log"
 
 notify_service() {
@@ -96,14 +97,47 @@ printf '%s\n' "$lookup" | sed -n 3p | grep -q '/hicolor/22x22/apps/com.dralmik.g
 for pixmap in "$theme/hicolor/22x22/apps/com.dralmik.gateway.app.png:22x22" "$theme/hicolor/22x22@2/apps/com.dralmik.gateway.app.png:44x44"; do
     file=${pixmap%:*} size=${pixmap##*:}
     [ "$(identify -format '%wx%h' "$file" 2>/dev/null)" = "$size" ] || fail "$file is not $size"
-    for panel in "$LIGHT_PANEL" "$DARK_PANEL"; do
+    for panel in "$LIGHT_PANEL" "$DARK_PANEL" "$BLUE_PANEL"; do
         set -- $(/usr/bin/python3 "$E2E_DIR/contrast.py" "$file" "$panel" 2>/dev/null) 1 0
         log "  $size on $panel: best contrast $1:1, $2 pixels at 3:1 or more"
         # Text-grade contrast, on a good part of the drawing and not on a stray pixel.
         if awk "BEGIN { exit !($1 >= 4.5 && $2 >= ${size%x*}) }"; then :; else fail "$size illegible on $panel ($1:1, $2 pixels)"; fi
     done
 done
-[ "$FAILED" -eq 0 ] && pass "pixmaps legible on light and dark panels"
+[ "$FAILED" -eq 0 ] && pass "pixmaps legible on light, dark and blue panels"
+
+# The symbolic file as hosts that take it as it is draw it (MATE, LXQt, waybar), and as a GTK host
+# recolours it: legible on every panel as it is; recoloured, in the panel's text colour alone.
+symbolic="$theme/hicolor/symbolic/apps/$name.svg"
+/usr/bin/python3 - "$symbolic" "$WORK" <<'PY' || fail "could not render $symbolic"
+import sys, gi
+gi.require_version("Gtk", "3.0")
+from gi.repository import Gtk, Gdk, GdkPixbuf
+GdkPixbuf.Pixbuf.new_from_file_at_size(sys.argv[1], 22, 22).savev(sys.argv[2] + "/symbolic-raw.png", "png", [], [])
+# A GTK host: the theme lookup, then load_symbolic in its text colour.
+theme = Gtk.IconTheme()
+theme.append_search_path(sys.argv[1].rsplit("/hicolor/", 1)[0])
+name = sys.argv[1].rsplit("/", 1)[1][:-len(".svg")]
+for text in ("#2e3436", "#eeeeec"):
+    colour = Gdk.RGBA()
+    colour.parse(text)
+    pixbuf, _ = theme.lookup_icon(name, 22, 0).load_symbolic(colour, None, None, None)
+    pixbuf.savev("%s/symbolic-%s.png" % (sys.argv[2], text[1:]), "png", [], [])
+PY
+for panel in "$LIGHT_PANEL" "$DARK_PANEL" "$BLUE_PANEL"; do
+    set -- $(/usr/bin/python3 "$E2E_DIR/contrast.py" "$WORK/symbolic-raw.png" "$panel" 2>/dev/null) 1 0
+    log "  the symbolic file as it is, on $panel: best contrast $1:1, $2 pixels at 3:1 or more"
+    awk "BEGIN { exit !($1 >= 4.5 && $2 >= 22) }" || fail "the symbolic file as it is is illegible on $panel ($1:1, $2 pixels)"
+done
+set -- $(/usr/bin/python3 "$E2E_DIR/contrast.py" "$WORK/symbolic-2e3436.png" "$LIGHT_PANEL" 2>/dev/null) 1 0
+awk "BEGIN { exit !($1 >= 4.5) }" || fail "recoloured dark, the symbolic icon is illegible on $LIGHT_PANEL ($1:1)"
+set -- $(/usr/bin/python3 "$E2E_DIR/contrast.py" "$WORK/symbolic-eeeeec.png" "$DARK_PANEL" 2>/dev/null) 1 0
+awk "BEGIN { exit !($1 >= 4.5) }" || fail "recoloured light, the symbolic icon is illegible on $DARK_PANEL ($1:1)"
+# The black edge is for hosts that do not recolour: a GTK host's dark text colour hides it, so
+# nothing in the recoloured icon is darker than the text colour itself.
+darkest=$(convert "$WORK/symbolic-2e3436.png" -background "$LIGHT_PANEL" -flatten -colorspace Gray -format '%[fx:minima.r*255]' info: 2>/dev/null)
+awk "BEGIN { exit !(${darkest:-0} >= 40) }" && pass "the symbolic icon: legible as it is, recoloured without its edge" ||
+    fail "recoloured dark, the symbolic icon keeps a black edge (darkest grey ${darkest:-?})"
 
 # A left click in hosts that activate an item: told that the item has no click action of its
 # own, they open its menu; nothing opens in the application.
