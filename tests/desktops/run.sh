@@ -8,7 +8,8 @@
 #
 # Hosts: gnome-x11, gnome-x11-ext, gnome-wayland, gnome-wayland-ext (-ext: with the AppIndicator
 # extension), plasma-x11, sway (with swaybar), sway-mako (no bar, mako for notices), xfce-light,
-# xfce-dark. Not part of the test suite: it needs the shells installed (it installs what is
+# xfce-dark, mate, lxqt, waybar (default configuration, under sway on Xvfb), cinnamon (with
+# xapp-sn-watcher). Not part of the test suite: it needs the shells installed (it installs what is
 # missing with apt-get) and several minutes. Screenshots go to build/desktops/HOST/.
 #
 # Each host runs in its own folder (HOME, XDG folders, gateway home) under dbus-run-session, on
@@ -21,7 +22,7 @@ APP_NAME="Dralmik LLM Gateway"
 BUNDLE="$ROOT/build/$APP_NAME.app"
 EXE="$BUNDLE/Contents/MacOS/$APP_NAME"
 OUT="$ROOT/build/desktops"
-ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark"
+ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark mate lxqt waybar cinnamon"
 HOST_TIMEOUT=${HOST_TIMEOUT:-240}
 NOBODY=65534
 PY=/usr/bin/python3
@@ -200,7 +201,7 @@ $($PY "$HERE/shot.py" item "$1" "$2" "${ITEM_END:-first}" $PANEL_BOX)
 EOF
     if [ "$count" -eq 0 ]; then field contrast "no icon drawn in the panel"; return 1; fi
     ICON_X=$(( (x0 + x1) / 2 )) ICON_Y=$(( (y0 + y1) / 2 ))
-    m=$($PY "$HERE/shot.py" contrast "$1" "$2" "$x0" "$y0" "$x1" "$y1")
+    m=$($PY "$HERE/shot.py" contrast "$1" "$2" "$x0" "$y0" "$x1" "$y1" ${PANEL_FROM:-})
     best=${m#best=}; best=${best%% *}
     field contrast "$best:1 ($(echo "$m" | cut -d' ' -f2-3 | tr ' ' ,), $((x1 - x0))x$((y1 - y0)) at $x0,$y0)"
     convert "$2" -crop "$((x1 - x0 + 24))x$((y1 - y0 + 24))+$((x0 - 12))+$((y0 - 12))" -scale 800% \
@@ -252,6 +253,14 @@ EOF
     key Escape; sleep 1
 }
 
+# The menu, three times in a row: one row says how many of the three opened it.
+menu_three_times() {
+    for i in 1 2 3; do measure_menu; cp "$WORK/shots/$HOST-menu.png" "$WORK/shots/$HOST-menu-$i.png" 2>/dev/null; done
+    opened=$(grep -c '^menu=opened\|^menu=ContextMenu: the window opened with' "$WORK/fields")
+    last=$(value menu "$WORK/fields")
+    field menu "$opened of 3 times; the last: $last"
+}
+
 notice_click() {
     # Headless sway has no pointer for its clients: what mako does on a click, invoke the default action.
     if [ "$KIND" = sway ]; then makoctl invoke; else click "$1" "$2"; fi
@@ -274,9 +283,9 @@ tray_host_run() {
     n=$(notices_sent)
     [ "$n" -eq 0 ] && field notice "none (the tray shows the item)" || field notice "$n sent beside a tray host"
     measure_icon "$a" "$b" || return
-    measure_menu
+    menu_three_times
     measure_left_click
-    if [ "$KIND" = sway ]; then
+    if [ "$HOST" = sway ]; then
         field "open item" "n/a (swaybar draws no menu)"
     else
         road "open item" open_item
@@ -518,6 +527,112 @@ run_sway() {
     fi
 }
 
+# A private system bus, for shells that abort or lose applets without one.
+private_system_bus() {
+    dbus-daemon --session --address="unix:path=$WORK/system_bus" --nofork >/dev/null 2>&1 &
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system_bus"
+    wait_until 10 test -S "$WORK/system_bus"
+}
+
+# wait_for_tray SECONDS WHAT: a tray host registered with the watcher, then time to draw the panel.
+wait_for_tray() {
+    wait_until "$1" host_registered || { field start "$2 registered no tray host within $1 s"; exit 0; }
+    sleep 5
+}
+
+run_mate() {
+    KIND=x11
+    start_xvfb
+    export XDG_CURRENT_DESKTOP=MATE XDG_SESSION_TYPE=x11
+    # The panel's applets are D-Bus-activated: they need the display in the bus's environment.
+    dbus-update-activation-environment --all 2>/dev/null
+    marco --no-composite >"$WORK/marco.log" 2>&1 &
+    wait_until 30 xprop -root _NET_SUPPORTING_WM_CHECK || { field start "marco did not start"; exit 0; }
+    mate-panel >"$WORK/panel.log" 2>&1 &
+    wait_for_tray 60 mate-panel
+    field start "MATE panel $(dpkg-query -W -f='${Version}' mate-panel | cut -d- -f1) X11 (marco), default layout"
+    PANEL_BOX="640 0 1280 30"  # the top panel's notification area, left of the clock
+    ITEM_END=last:1  # the area grows to the left, and its first item brings a drag handle 2 px away
+    MENU_BUTTON=3
+    tray_click() { click "$ICON_X" "$ICON_Y" 1; }
+    tray_host_run
+}
+
+run_lxqt() {
+    KIND=x11
+    start_xvfb
+    # The panel's default configuration lives in /usr/share/lxqt; Qt must take the X11 road.
+    export XDG_CURRENT_DESKTOP=LXQt XDG_SESSION_TYPE=x11 XDG_CONFIG_DIRS=/etc/xdg:/usr/share QT_QPA_PLATFORM=xcb
+    dbus-update-activation-environment --all 2>/dev/null
+    openbox >"$WORK/openbox.log" 2>&1 &
+    wait_until 30 xprop -root _NET_SUPPORTING_WM_CHECK || { field start "openbox did not start"; exit 0; }
+    lxqt-panel >"$WORK/panel.log" 2>&1 &
+    wait_for_tray 60 lxqt-panel
+    field start "LXQt panel $(dpkg-query -W -f='${Version}' lxqt-panel | cut -d- -f1) X11 (openbox), default panel"
+    PANEL_BOX="640 760 1280 800"  # the bottom panel's status notifier area
+    ITEM_END=last
+    MENU_BUTTON=3
+    tray_click() { click "$ICON_X" "$ICON_Y" 1; }
+    tray_host_run
+}
+
+# waybar with its default configuration (its tray at the right end of the bar, on a blue block)
+# under sway, which runs as a window on Xvfb: the X11 backend gives sway a real pointer and
+# keyboard, so xdotool clicks waybar and types into menus as a user would.
+run_waybar() {
+    KIND=sway
+    start_xvfb
+    export WLR_BACKENDS=x11 WLR_RENDERER=pixman XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway GDK_BACKEND=wayland
+    printf 'output X11-1 resolution 1280x800 position 0 0\ndefault_border normal\nfocus_on_window_activation focus\n' > "$WORK/sway.conf"
+    sway -c "$WORK/sway.conf" >"$WORK/sway.log" 2>&1 &
+    wait_until 30 sh -c "ls '$XDG_RUNTIME_DIR'/sway-ipc.*.sock" || { field start "sway did not start"; exit 0; }
+    export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
+    export WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && ls wayland-* | grep -v lock | head -n1)
+    # The X11 backend's window is where sway's output is: at the screen's top left, no window manager.
+    wait_until 10 xdotool search --name wlroots
+    waybar >"$WORK/waybar.log" 2>&1 &
+    wait_for_tray 30 waybar
+    field start "waybar $(waybar --version 2>/dev/null | awk '{print $2}' | tr -d v) (default configuration) under sway $(sway --version | awk '{print $3}'), X11 backend"
+    PANEL_BOX="640 0 1280 30"
+    ITEM_END=last
+    PANEL_FROM=after  # the tray's blue block comes with its first item
+    MENU_BUTTON=3
+    key() { xdotool key "$1"; }
+    tray_click() { click "$ICON_X" "$ICON_Y" 1; }
+    launch_second_copy() {  # a real click on the launcher's window
+        at=$(swaymsg -t get_tree -r | $PY -c '
+import json, sys
+def walk(n):
+    if n.get("name") == "Launcher":
+        r = n["rect"]; print(r["x"] + r["width"] // 2, r["y"] + r["height"] // 2); return True
+    return any(walk(c) for c in n.get("nodes", []) + n.get("floating_nodes", []))
+walk(json.load(sys.stdin))')
+        click $at
+    }
+    tray_host_run
+}
+
+# Cinnamon shows items through XApp status icons: xapp-sn-watcher is the watcher, and turns each
+# item into an XAppStatusIcon that the shell's applet draws.
+run_cinnamon() {
+    KIND=x11
+    start_xvfb
+    private_system_bus
+    export XDG_CURRENT_DESKTOP=X-Cinnamon XDG_SESSION_TYPE=x11
+    dbus-update-activation-environment --all 2>/dev/null
+    cinnamon --replace >"$WORK/shell.log" 2>&1 &
+    wait_until 60 bus_has org.Cinnamon || { field start "Cinnamon did not start within 60 s"; exit 0; }
+    /usr/libexec/xapps/sn-watcher/xapp-sn-watcher >"$WORK/sn-watcher.log" 2>&1 &
+    wait_for_tray 30 xapp-sn-watcher
+    sleep 5
+    field start "Cinnamon $(cinnamon --version | awk '{print $2}') X11 + xapp-sn-watcher, default panel"
+    PANEL_BOX="640 760 1280 800"  # the bottom panel's tray, left of the clock
+    ITEM_END=first
+    MENU_BUTTON=3
+    tray_click() { click "$ICON_X" "$ICON_Y" 1; }
+    tray_host_run
+}
+
 first_copy_gone() {  # ended, or ended and not yet waited for
     st=$(ps -o stat= -p "$FIRST_PID")
     [ -z "$st" ] || [ "${st#Z}" != "$st" ]
@@ -539,6 +654,10 @@ inside() {
     plasma-x11) run_plasma ;;
     sway|sway-mako) run_sway ;;
     xfce-light|xfce-dark) run_xfce ;;
+    mate) run_mate ;;
+    lxqt) run_lxqt ;;
+    waybar) run_waybar ;;
+    cinnamon) run_cinnamon ;;
     *) field start "unknown host"; exit 0 ;;
     esac
     shot end >/dev/null
@@ -575,6 +694,7 @@ inside() {
 install_missing() {
     missing=""
     for p in gnome-shell gnome-shell-extension-appindicator plasma-desktop kwin-x11 kwin-wayland sway mako-notifier \
+             cinnamon xapp-sn-watcher mate-panel mate-settings-daemon-common marco lxqt-panel openbox waybar \
              xfce4-panel grim xwayland xvfb xdotool imagemagick x11-utils x11-xserver-utils dbus-x11 libnotify-bin \
              python3-gi gir1.2-gtk-3.0 gjs; do  # gjs: GNOME Shell's notification service runs on it
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
@@ -595,7 +715,7 @@ run_host() {
     env_list="HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
               XDG_RUNTIME_DIR=$work/runtime DESKTOPS_WORK=$work NO_AT_BRIDGE=1 PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8"
     case $host in
-    sway*)  # sway refuses to run as root: the whole session runs as nobody
+    sway*|waybar)  # sway refuses to run as root: the whole session runs as nobody
         chown -R "$NOBODY:$NOBODY" "$work"
         timeout -k 10 "$HOST_TIMEOUT" setpriv --reuid=$NOBODY --regid=$NOBODY --clear-groups \
             env -i $env_list dbus-run-session -- bash "$0" --inside "$host" "$work" ;;

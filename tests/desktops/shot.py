@@ -5,10 +5,12 @@
 #   shot.py item BEFORE AFTER first|last X0 Y0 X1 Y1
 #       the same for the first or last group of changed columns in the box: a panel that makes
 #       room for a new item moves its neighbours, and the item is the group at the end it grows
-#       from
-#   shot.py contrast BEFORE AFTER X0 Y0 X1 Y1
+#       from; with "first:GAP" or "last:GAP", columns more than GAP apart (3 when not given) are
+#       separate groups, for a panel that draws something of its own right beside a new item
+#   shot.py contrast BEFORE AFTER X0 Y0 X1 Y1 [after]
 #       inside the box where the icon appeared: the panel's colour (the commonest colour there
-#       before the icon came) and the WCAG contrast of the icon's pixels against it:
+#       before the icon came; with "after", once it came, for a tray that draws its own block
+#       behind its first item) and the WCAG contrast of the icon's pixels against it:
 #       "best=R icon=#rrggbb panel=#rrggbb strong=N of=M" (N pixels reach 4.5:1 of the M that
 #       differ from the panel)
 #   shot.py colour SHOT X Y
@@ -71,9 +73,11 @@ def diff(before, after, args):
 def item(before, after, which, args):
     x0, y0, x1, y1 = box(args, after)
     columns = [x for x in range(x0, x1) if any(differs(before.at(x, y), after.at(x, y)) for y in range(y0, y1))]
+    which, _, gap = which.partition(":")
+    gap = int(gap or 3)
     groups = []
     for x in columns:
-        if groups and x - groups[-1][-1] <= 3:
+        if groups and x - groups[-1][-1] <= gap:
             groups[-1].append(x)
         else:
             groups.append([x])
@@ -90,7 +94,8 @@ def ratio(a, b):
 
 def contrast(before, after, args):
     x0, y0, x1, y1 = box(args, after)
-    around = collections.Counter(before.at(x, y) for y in range(max(0, y0 - 3), min(after.h, y1 + 3))
+    behind = after if args[4:5] == ["after"] else before
+    around = collections.Counter(behind.at(x, y) for y in range(max(0, y0 - 3), min(after.h, y1 + 3))
                                  for x in range(max(0, x0 - 3), min(after.w, x1 + 3)))
     panel = around.most_common(1)[0][0]
     best, colour, strong, total = 1.0, panel, 0, 0
