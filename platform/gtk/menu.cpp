@@ -52,24 +52,17 @@ void MenuItem::activate() {
     }
 }
 
-// The probe sets every item each round, mostly to what it already shows. GTK notifies a label
-// set again even to the same text, and the menu's exporter then re-reads the item for the tray
-// host: a value that did not change is not set again.
 void MenuItem::setTitle(const std::string& title) {
-    if (title == title_) return;
     title_ = title;
     if (widget_ && !separator_) gtk_menu_item_set_label(GTK_MENU_ITEM(widget_), label().c_str());
 }
 
 void MenuItem::setHidden(bool hidden) {
-    if (hidden == hidden_) return;
     hidden_ = hidden;
     if (widget_) gtk_widget_set_visible(widget_, !hidden);
 }
 
 void MenuItem::setEnabled(bool enabled) {
-    // A standard item's sensitivity also follows the desktop's say: set again when that changed.
-    if (enabled == enabled_ && (!widget_ || gtk_widget_get_sensitive(widget_) == sensitive())) return;
     enabled_ = enabled;
     if (widget_) gtk_widget_set_sensitive(widget_, sensitive());
 }
