@@ -18,6 +18,11 @@
 #   sh bench/window.sh timeline [runs]   where a launch's time goes: each step both programs
 #                                        write with DRALMIK_LAUNCH_TIMELINE set, and the server's
 #                                        requests, as medians of runs (5) from the program's start
+#   sh bench/window.sh processes [seconds]
+#                                        both sides shown side by side: each process's PSS and
+#                                        private memory, the libraries with most private dirty
+#                                        memory, and each process's CPU ticks over seconds (60),
+#                                        the tray host's (the stand-in desktop's) included
 #   sh bench/window.sh all               launch (7), memory (5), flood (3) and idle (120 s) in one
 #                                        run, with the ratios to the bare window
 #
@@ -231,7 +236,39 @@ bench_idle() {  # bench_idle SECONDS
     finish "$app"; finish "$bare"
 }
 
+# PID's libraries with most private dirty memory, in kB: "name kB" lines.
+private_libraries() {
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { lib = (NF >= 6) ? $6 : "[anon]"; sub(".*/", "", lib) }
+         /^Private_Dirty:/ { d[lib] += $2 }
+         END { for (l in d) if (d[l] >= 256) print l, d[l] }' "/proc/$1/smaps" 2>/dev/null | sort -k2 -nr | head -n 8
+}
+
+bench_processes() {  # bench_processes SECONDS
+    seconds=$1
+    start app; app=$PID; wait_load 1 >/dev/null
+    start bare; bare=$PID; wait_load 2 >/dev/null
+    sleep 10
+    for side in app bare; do
+        eval root=\$$side
+        for p in $(descendants "$root"); do
+            [ -r "/proc/$p/smaps_rollup" ] || continue
+            say "$side $p $(cat "/proc/$p/comm"): PSS $(mb "$(own_pss_kb "$p")") MB, private $(mb "$(private_kb "$p")") MB;" \
+                "private dirty by library (kB): $(private_libraries "$p" | tr '\n' ' ')"
+            echo "$side $p $(pticks "$p")" >> "$WORK/ticks0"
+        done
+    done
+    echo "host $WATCHER $(pticks "$WATCHER")" >> "$WORK/ticks0"
+    sleep "$seconds"
+    while read -r side p t0; do
+        t1=$(pticks "$p" 2>/dev/null || echo "$t0")
+        say "$side $p $(cat "/proc/$p/comm" 2>/dev/null): $((t1 - t0)) ticks over $seconds s" \
+            "($(echo "$t0 $t1" | awk -v hz="$HZ" -v s="$seconds" '{ printf "%.3f", ($2 - $1) / hz / s * 100 }')% of a core)"
+    done < "$WORK/ticks0"
+    finish "$app"; finish "$bare"
+}
+
 case ${1:-} in
+processes) bench_processes "${2:-60}" ;;
 launch) bench_launch "${2:-7}" ;;
 memory) bench_memory "${2:-5}" ;;
 flood) bench_flood "${2:-3}" ;;

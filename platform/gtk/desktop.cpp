@@ -54,12 +54,27 @@ gboolean Desktop::applyLooks(gpointer) {
         if (!dark) g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
     }
     if (std::exchange(self.iconPending_, false)) {
-        gtk_window_set_default_icon_name(self.iconName.c_str());
+        // The icon's PNG files where the bundle has them: by name, GTK would draw the theme's
+        // SVG and load the SVG renderer into this process for good.
+        GList* icons = nullptr;
+        for (const std::string& file : self.windowIconFiles) {
+            if (GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(file.c_str(), nullptr)) icons = g_list_append(icons, pixbuf);
+        }
+        if (icons) {
+            gtk_window_set_default_icon_list(icons);
+        } else {
+            gtk_window_set_default_icon_name(self.iconName.c_str());
+        }
         // The default reaches windows realised from now on; those already realised are given it.
         for (Window* window : self.windows_) {
-            if (gtk_widget_get_realized(GTK_WIDGET(window->gtkWindow())))
+            if (!gtk_widget_get_realized(GTK_WIDGET(window->gtkWindow()))) continue;
+            if (icons) {
+                gtk_window_set_icon_list(window->gtkWindow(), icons);
+            } else {
                 gtk_window_set_icon_name(window->gtkWindow(), self.iconName.c_str());
+            }
         }
+        g_list_free_full(icons, g_object_unref);
     }
     return G_SOURCE_REMOVE;
 }

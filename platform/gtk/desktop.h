@@ -21,6 +21,7 @@ public:
     std::string applicationName = "Dralmik LLM Gateway";
     std::string iconName = "applications-internet";  // the bundle's icon, named by its identifier
     std::string iconFile;                            // and its file, where there is one
+    std::vector<std::string> windowIconFiles;        // the icon as PNG files, for the windows
     ActivationPolicy policy = ActivationPolicy::Regular;
     std::function<void()> terminate;        // the application's normal terminate path
     std::function<void()> lastWindowClosed;  // the application decides whether that ends it

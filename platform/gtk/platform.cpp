@@ -126,6 +126,10 @@ Platform::Platform(int argc, const char* const* argv) : parts_(std::make_unique<
         desktop().iconName = *identifier;
         const std::string file = parts_->bundle.resourcePath() + "/icons/hicolor/scalable/apps/" + *identifier + ".svg";
         if (g_file_test(file.c_str(), G_FILE_TEST_EXISTS)) desktop().iconFile = file;
+        for (int size : {16, 24, 32, 48, 64, 128}) {
+            const std::string png = parts_->bundle.resourcePath() + "/icons/window/" + std::to_string(size) + ".png";
+            if (g_file_test(png.c_str(), G_FILE_TEST_EXISTS)) desktop().windowIconFiles.push_back(png);
+        }
         g_set_prgname(identifier->c_str());
     }
 }
