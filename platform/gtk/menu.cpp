@@ -52,9 +52,8 @@ void MenuItem::activate() {
     }
 }
 
-// The probe sets its items every round, mostly to what they already show. GTK notifies a label
-// set again even to the same text, and the menu's exporter then sends the item to the tray host
-// again: a value that did not change is not set again.
+// The probe sets its items every round, mostly to what they already show, and GTK notifies a
+// label set again even to the same text: a value that did not change is not set again.
 void MenuItem::setTitle(const std::string& title) {
     if (title == title_) return;
     title_ = title;
