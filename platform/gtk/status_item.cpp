@@ -6,6 +6,7 @@
 #include <libdbusmenu-gtk/parser.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -21,6 +22,11 @@ constexpr const char* kItemId = "dralmik-gateway";
 constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
 constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
+// The name XApp's watcher (Cinnamon's, and Mint's MATE and XFCE) owns beside the common one.
+// That watcher opens the menu on a left click only for items under the application indicators'
+// path; any other item is sent Activate, and nothing happens when it declines.
+constexpr const char* kXAppWatcher = "org.x.StatusNotifierWatcher";
+constexpr const char* kIndicatorPaths = "/org/ayatana/NotificationItem/";
 // Tray icons are square: 22 points, the size panels ask for most.
 constexpr double kIconPoints = 22;
 // The pixel sizes offered to hosts that take pixels: they pick the nearest to their panel.
@@ -117,6 +123,8 @@ GVariant* onGetProperty(GDBusConnection*, const gchar*, const gchar*, const gcha
     return static_cast<StatusItem*>(data)->property(name);
 }
 
+const GDBusInterfaceVTable kItemVtable{onMethodCall, onGetProperty, nullptr, {}};
+
 }  // namespace
 
 StatusItem::StatusItem(std::string id, std::string path, const StatusIcons& icons)
@@ -124,8 +132,8 @@ StatusItem::StatusItem(std::string id, std::string path, const StatusIcons& icon
       bundleIcons_(icons.bundleIcons), iconName_(icons.name), toolTip_(desktop().applicationName) {
     bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (bus_) {
-        static const GDBusInterfaceVTable vtable{onMethodCall, onGetProperty, nullptr, {}};
-        object_ = g_dbus_connection_register_object(bus_, path_.c_str(), itemInterface(), &vtable, this, nullptr, nullptr);
+        object_ = g_dbus_connection_register_object(bus_, path_.c_str(), itemInterface(), &kItemVtable, this, nullptr,
+                                                    nullptr);
         menuServer_ = dbusmenu_server_new((path_ + "/Menu").c_str());
     }
 }
@@ -137,6 +145,7 @@ StatusItem::~StatusItem() {
     if (retry_) g_source_remove(retry_);
     if (hostSignal_) g_dbus_connection_signal_unsubscribe(bus_, hostSignal_);
     if (object_) g_dbus_connection_unregister_object(bus_, object_);
+    if (xappObject_) g_dbus_connection_unregister_object(bus_, xappObject_);
     if (menuServer_) g_object_unref(menuServer_);
     if (fallback_) g_object_unref(fallback_);
     if (bus_) g_object_unref(bus_);
@@ -167,7 +176,7 @@ void StatusItem::setImage(const Image& image) {
     const std::string theme = iconFolder_ + "/" + id_;
     gchar* symbolic = nullptr;
     gsize length = 0;
-    const bool haveSymbolic =
+    haveSymbolic_ =
         g_file_get_contents((bundleIcons_ + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg").c_str(), &symbolic,
                             &length, nullptr) &&
         writeIcon(theme + "/hicolor/symbolic/apps/" + iconName_ + "-symbolic.svg", std::string_view(symbolic, length));
@@ -177,13 +186,17 @@ void StatusItem::setImage(const Image& image) {
     options.templateTint = {1, 1, 1, 1};
     options.templateHalo = {0, 0, 0, 1};
     options.haloWidth = 1;
-    bool written = false;
+    haveRegular_ = false;
     for (int scale : {1, 2}) {
         options.scale = scale;
         options.canvas = {kIconPoints, kIconPoints};
         const auto png = renderPng(image, options);
         const std::string folder = scale == 1 ? "/hicolor/22x22/apps/" : "/hicolor/22x22@2/apps/";
-        if (png) written = writeIcon(theme + folder + iconName_ + ".png", *png) || written;
+        const std::string file = theme + folder + iconName_ + ".png";
+        if (png && writeIcon(file, *png)) {
+            haveRegular_ = true;
+            largestDrawing_ = file;
+        }
     }
     pixmaps_.clear();
     for (int size : kPixmapSizes) {
@@ -192,8 +205,7 @@ void StatusItem::setImage(const Image& image) {
         options.canvas = {kIconPoints, kIconPoints};
         pixmaps_.push_back(renderPixels(image, options));
     }
-    themePath_ = written || haveSymbolic ? theme : "";
-    shownIconName_ = haveSymbolic ? iconName_ + "-symbolic" : written ? iconName_ : "";
+    themePath_ = haveRegular_ || haveSymbolic_ ? theme : "";
     emit("NewIcon");
     updateFallbackIcon();
 }
@@ -232,7 +244,7 @@ GVariant* StatusItem::property(const char* name) const {
     if (n == "Status") return g_variant_new_string("Active");
     if (n == "WindowId") return g_variant_new_int32(0);
     if (n == "IconThemePath") return g_variant_new_string(themePath_.c_str());
-    if (n == "IconName") return g_variant_new_string(shownIconName_.c_str());
+    if (n == "IconName") return g_variant_new_string(shownIconName().c_str());
     if (n == "IconPixmap") return pixmapArray(pixmaps_);
     if (n == "OverlayIconPixmap" || n == "AttentionIconPixmap") return pixmapArray({});
     if (n == "ToolTip") {
@@ -244,8 +256,19 @@ GVariant* StatusItem::property(const char* name) const {
     return g_variant_new_string("");  // the overlay and attention names, the movie: none
 }
 
+std::string StatusItem::shownIconName() const {
+    if (xappWatcher_ && haveRegular_) return largestDrawing_;
+    if (haveSymbolic_) return iconName_ + "-symbolic";
+    return haveRegular_ ? iconName_ : "";
+}
+
 void StatusItem::emit(const char* signal, GVariant* parameters) {
+    if (parameters) g_variant_ref_sink(parameters);
     if (object_) g_dbus_connection_emit_signal(bus_, nullptr, path_.c_str(), kItemInterface, signal, parameters, nullptr);
+    if (xappObject_) {
+        g_dbus_connection_emit_signal(bus_, nullptr, xappPath_.c_str(), kItemInterface, signal, parameters, nullptr);
+    }
+    if (parameters) g_variant_unref(parameters);
 }
 
 void StatusItem::contextMenu(int x, int y) {
@@ -291,7 +314,30 @@ void StatusItem::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* 
     self->watcher_ = owner;
     self->attempts_ = 0;
     self->setFallback(false);
-    self->registerWithWatcher();
+    // Which watcher it is decides the icon's name: asked before the item is registered, so that
+    // the watcher reads the right name at once.
+    self->call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
+               g_variant_new("(s)", kXAppWatcher), &StatusItem::watcherKnown);
+}
+
+void StatusItem::watcherKnown(GVariant* reply) {
+    const gchar* owner = nullptr;
+    if (reply && g_variant_is_of_type(reply, G_VARIANT_TYPE("(s)"))) g_variant_get(reply, "(&s)", &owner);
+    const bool xapp = owner && watcher_ == owner;
+    if (xapp && !xappObject_ && object_) {
+        // Object path elements take letters, digits and "_" only.
+        xappPath_ = kIndicatorPaths + id_;
+        for (size_t i = std::strlen(kIndicatorPaths); i < xappPath_.size(); ++i) {
+            if (!g_ascii_isalnum(xappPath_[i])) xappPath_[i] = '_';
+        }
+        xappObject_ = g_dbus_connection_register_object(bus_, xappPath_.c_str(), itemInterface(), &kItemVtable, this,
+                                                        nullptr, nullptr);
+    }
+    if (xapp != xappWatcher_) {
+        xappWatcher_ = xapp;
+        emit("NewIcon");
+    }
+    if (!watcher_.empty()) registerWithWatcher();
 }
 
 // Also called at the start when no watcher runs.
@@ -315,7 +361,8 @@ void StatusItem::registerWithWatcher() {
             },
             this, nullptr);
     }
-    callWatcher(kWatcher, "RegisterStatusNotifierItem", g_variant_new("(s)", path_.c_str()), &StatusItem::registered);
+    const std::string& path = xappWatcher_ && xappObject_ ? xappPath_ : path_;
+    callWatcher(kWatcher, "RegisterStatusNotifierItem", g_variant_new("(s)", path.c_str()), &StatusItem::registered);
 }
 
 void StatusItem::registered(GVariant* reply) {
@@ -348,15 +395,20 @@ void StatusItem::hostAnswered(GVariant* reply) {
     setShown(host);
 }
 
-// Calls the watcher; `then` takes the reply (null on an error) unless the item has gone.
 void StatusItem::callWatcher(const char* interface, const char* method, GVariant* parameters,
                              void (StatusItem::*then)(GVariant* reply)) {
+    call(watcher_.c_str(), kWatcherPath, interface, method, parameters, then);
+}
+
+// `then` takes the reply (null on an error) unless the item has gone.
+void StatusItem::call(const char* destination, const char* objectPath, const char* interface, const char* method,
+                      GVariant* parameters, void (StatusItem::*then)(GVariant* reply)) {
     struct Call {
         StatusItem* self;
         void (StatusItem::*then)(GVariant*);
     };
     g_dbus_connection_call(
-        bus_, watcher_.c_str(), kWatcherPath, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+        bus_, destination, objectPath, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
         cancellable_,
         [](GObject* bus, GAsyncResult* result, gpointer data) {
             std::unique_ptr<Call> call(static_cast<Call*>(data));

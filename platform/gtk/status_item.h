@@ -41,6 +41,10 @@ public:
     void contextMenu(int x, int y);
     void provideActivationToken(const std::string& token);
     GVariant* property(const char* name) const;
+    // The name given to hosts: the symbolic one, which hosts recolour, but for XApp's watcher
+    // the drawing's file: it looks a name up as a symbolic one first, and its status icons take
+    // a file path with "symbolic" in it for a name in the desktop's own theme, and draw nothing.
+    std::string shownIconName() const;
 
 private:
     static void onWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self);
@@ -48,8 +52,11 @@ private:
     void registerWithWatcher();
     void registered(GVariant* reply);
     void hostAnswered(GVariant* reply);
+    void watcherKnown(GVariant* reply);
     void callWatcher(const char* interface, const char* method, GVariant* parameters,
                      void (StatusItem::*then)(GVariant* reply));
+    void call(const char* destination, const char* objectPath, const char* interface, const char* method,
+              GVariant* parameters, void (StatusItem::*then)(GVariant* reply));
     void setShown(bool shown);
     void emit(const char* signal, GVariant* parameters = nullptr);
     void updateFallbackIcon();
@@ -61,6 +68,8 @@ private:
     std::weak_ptr<StatusItemDelegate> delegate_;
     GDBusConnection* bus_ = nullptr;
     guint object_ = 0;
+    guint xappObject_ = 0;  // the item again at the path XApp's watcher opens the menu for
+    std::string xappPath_;
     guint watch_ = 0;
     guint hostSignal_ = 0;
     GCancellable* cancellable_;
@@ -71,8 +80,11 @@ private:
     std::string iconFolder_;
     std::string bundleIcons_;
     std::string iconName_;
-    std::string themePath_;     // the folder given to hosts
-    std::string shownIconName_;  // the name given to hosts
+    std::string themePath_;  // the folder given to hosts
+    bool haveSymbolic_ = false;  // the symbolic icon is in that folder
+    bool haveRegular_ = false;   // and the drawing at 1x and 2x
+    std::string largestDrawing_;  // the 2x drawing's file, or the 1x one's
+    bool xappWatcher_ = false;   // the watcher hands items to XApp status icons
     std::vector<Pixels> pixmaps_;
     std::string toolTip_;
 

@@ -6,7 +6,8 @@
 #                  Click(id, token) emits ActivationToken(id, token) and ActionInvoked(id,
 #                  "default"), as a click on the notice does.
 #   watcher        org.kde.StatusNotifierWatcher with a host registered: each item that registers
-#                  is written to LOG as "item SERVICE".
+#                  is written to LOG as "item SERVICE PATH".
+#   xapp-watcher   the same, owning XApp's org.x.StatusNotifierWatcher too, as Cinnamon's does.
 # --object-after: the service owns its name that many seconds before it serves its object, as a
 # panel that is still starting may (calls before then get an error).
 # It prints "ready" once it owns its name and runs until it is ended.
@@ -44,7 +45,7 @@ ROLES = {
 }
 role, log = sys.argv[1], sys.argv[2]
 object_after = float(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[3] == "--object-after" else 0
-name, path, xml = ROLES[role]
+name, path, xml = ROLES["watcher" if role == "xapp-watcher" else role]
 items = []
 notices = [0]
 
@@ -103,5 +104,7 @@ def bus_acquired(connection, _name):
         serve(connection)
 
 
+if role == "xapp-watcher":
+    Gio.bus_own_name(Gio.BusType.SESSION, "org.x.StatusNotifierWatcher", Gio.BusNameOwnerFlags.NONE, None, None, None)
 Gio.bus_own_name(Gio.BusType.SESSION, name, Gio.BusNameOwnerFlags.NONE, bus_acquired, acquired, lambda *a: sys.exit(1))
 GLib.MainLoop().run()

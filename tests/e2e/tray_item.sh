@@ -160,6 +160,29 @@ wait_until 5 popup && pass "ContextMenu pops the menu up at the point" || fail "
 
 [ "$(grep -c '^notify ' "$NOTICES")" -eq 1 ] && pass "no notice where a host runs" || fail "notices: $(cat "$NOTICES")"
 
+# XApp's watcher (Cinnamon) looks a name up as a symbolic one first, and its status icons draw
+# nothing for a file path with "symbolic" in it; it opens the menu on a left click only for items
+# at the application indicators' path. The item is registered there and names its drawing's file.
+kill -TERM "$APP_PID" "$WATCHER_PID"; wait "$APP_PID" "$WATCHER_PID" 2>/dev/null
+start_fake xapp-watcher "$WORK/xapp.log"
+WATCHER_PID=$FAKE_PID
+start_app "$B" --background
+XAPP_PATH=/org/ayatana/NotificationItem/dralmik_gateway
+wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu beside XApp's watcher"
+wait_until 10 grep -q "^item $(bus_name_of "$APP_PID") $XAPP_PATH\$" "$WORK/xapp.log" &&
+    pass "beside XApp's watcher the item registers at $XAPP_PATH" || fail "XApp's watcher saw: $(cat "$WORK/xapp.log" 2>/dev/null)"
+dest=$(bus_name_of "$APP_PID")
+props=$(gdbus call --session --dest "$dest" --object-path "$XAPP_PATH" \
+    --method org.freedesktop.DBus.Properties.GetAll org.kde.StatusNotifierItem)
+name=$(printf '%s\n' "$props" | sed -n "s/.*'IconName': <'\([^']*\)'>.*/\1/p")
+case "$name" in
+    *symbolic*) fail "XApp's watcher is given a name with symbolic in it: $name" ;;
+    /*) [ "$(identify -format '%wx%h' "$name" 2>/dev/null)" = 44x44 ] && pass "XApp's watcher is given the 2x drawing's file" ||
+            fail "not the 2x drawing: $name" ;;
+    *) fail "XApp's watcher is given the name $name" ;;
+esac
+case "$props" in *"'Menu': <objectpath '/StatusNotifierItem/Menu'>"*) ;; *) fail "item at $XAPP_PATH: $props" ;; esac
+
 # Where only an XEmbed tray runs (trayer, at the top right), a real click on the icon, left or
 # right, pops the menu up below it; the window stays closed.
 kill -TERM "$APP_PID" "$WATCHER_PID"; wait "$APP_PID" "$WATCHER_PID" 2>/dev/null
