@@ -6,6 +6,7 @@
 #
 #   bash tests/desktops/run.sh [HOST...]      (as root; default: every host)
 #
+# It exits with 1 when a row falls short (see `faults`), listing what did under FAULTS.
 # Hosts: gnome-x11, gnome-x11-ext, gnome-wayland, gnome-wayland-ext (-ext: with the AppIndicator
 # extension), plasma-x11, sway (with swaybar), sway-mako (no bar, mako for notices), xfce-light,
 # xfce-dark, mate, lxqt, waybar (default configuration, under sway on Xvfb), cinnamon (with
@@ -267,6 +268,10 @@ notice_click() {
 }
 
 notices_sent() { n=$(grep -c "member=Notify$" "$WORK/monitor.log" 2>/dev/null); echo "${n:-0}"; }
+notice_beside_tray() {
+    n=$(notices_sent)
+    [ "$n" -eq 0 ] && field notice "none (the tray shows the item)" || field notice "$n sent beside a tray host"
+}
 
 tray_host_run() {
     start_launcher
@@ -280,8 +285,7 @@ tray_host_run() {
     sleep 4
     b=$(shot icon)
     window_exists && note "a --background start showed the window beside a tray host"
-    n=$(notices_sent)
-    [ "$n" -eq 0 ] && field notice "none (the tray shows the item)" || field notice "$n sent beside a tray host"
+    notice_beside_tray
     measure_icon "$a" "$b" || return
     menu_three_times
     measure_left_click
@@ -474,8 +478,9 @@ XML
     wait_until 40 item_registered || field contrast "the item was not registered with the watcher"
     sleep 4
     b=$(shot icon)
+    notice_beside_tray
     measure_icon "$a" "$b" || return
-    measure_menu
+    menu_three_times
     measure_left_click
     # No window manager: whatever asks for the focus gets it, so the roads prove nothing here.
 }
@@ -726,6 +731,30 @@ run_host() {
 
 value() { sed -n "s/^$1=//p" "$2" | tail -n1; }
 
+# faults HOST FIELDS: what in the host's row falls short, one line each (nothing when all holds):
+# the shell up, the icon drawn at 4.5:1 or better, the menu three times out of three, a left click
+# that opens the menu, the window in front with the focus after each road, a notice only where no
+# tray shows the item, and no CRITICAL line or leftover run.
+faults() {
+    f=$2
+    start=$(value start "$f")
+    case $start in ""|*"did not"*|*"registered no"*|"unknown host") echo "did not start: ${start:-nothing}"; return ;; esac
+    case $1 in
+    gnome-x11|gnome-wayland|sway-mako)
+        case $(value notice "$f") in shown*) ;; *) echo "notice: $(value notice "$f")" ;; esac ;;
+    *)
+        contrast=$(value contrast "$f")
+        awk -v c="${contrast%%:1*}" 'BEGIN { exit !(c + 0 >= 4.5) }' || echo "contrast: ${contrast:-none}"
+        case $(value menu "$f") in "3 of 3 times"*) ;; *) echo "menu: $(value menu "$f")" ;; esac
+        case $(value 'left click' "$f") in menu*|n/a*) ;; *) echo "left click: $(value 'left click' "$f")" ;; esac
+        case $(value notice "$f") in none*) ;; *) echo "notice: $(value notice "$f")" ;; esac ;;
+    esac
+    for road in 'open item' launcher 'notice click'; do
+        case $(value "$road" "$f") in ""|yes*|n/a*) ;; *) echo "$road: $(value "$road" "$f")" ;; esac
+    done
+    sed -n 's/^notes=//p' "$f" | grep -E 'CRITICAL|STOPPED|did not end' | sed 's/^/notes: /'
+}
+
 main() {
     [ "$(id -u)" -eq 0 ] || { log "run as root (packages, and sway's private user)"; exit 2; }
     install_missing
@@ -735,6 +764,7 @@ main() {
     mkdir -p "$OUT"
     hosts=${*:-$ALL_HOSTS}
     rows="$OUT/table.txt"
+    : > "$OUT/faults.txt"
     printf '| host | shell | icon contrast | menu | left click opens | focus: Open item | focus: launcher token | notice | focus: notice click | notes |\n|---|---|---|---|---|---|---|---|---|---|\n' > "$rows"
     for host in $hosts; do
         work=$(mktemp -d /tmp/desktops-$host.XXXXXX)
@@ -748,7 +778,8 @@ main() {
         cp "$work/app.log" "$work/monitor.log" "$OUT/$host/" 2>/dev/null
         f="$work/fields"; touch "$f"
         notes=$(sed -n 's/^notes=//p' "$f" | tr '\n' ' ')
-        [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ] && notes="$notes STOPPED after ${HOST_TIMEOUT} s."
+        [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ] && { notes="$notes STOPPED after ${HOST_TIMEOUT} s."; echo "notes=STOPPED" >> "$f"; }
+        faults "$host" "$f" | sed "s/^/$host: /" >> "$OUT/faults.txt"
         printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$host" "$(value start "$f")" "$(value contrast "$f")" \
             "$(value menu "$f")" "$(value 'left click' "$f")" "$(value 'open item' "$f")" "$(value launcher "$f")" \
             "$(value notice "$f")" "$(value 'notice click' "$f")" "$notes" | sed 's/|  |/| — |/g; s/|  |/| — |/g' >> "$rows"
@@ -758,6 +789,10 @@ main() {
     done
     cat "$rows"
     log "screenshots: $OUT/HOST/"
+    if [ -s "$OUT/faults.txt" ]; then
+        printf '\nFAULTS:\n'; cat "$OUT/faults.txt"
+        return 1
+    fi
 }
 
 case ${1:-} in
