@@ -696,12 +696,23 @@ inside() {
 # Outside: packages, build, one private session per host, the table.
 # ---------------------------------------------------------------------------------------------
 
+# packages HOST: what the host's row needs beyond the common tools.
+packages() {
+    case $1 in
+    gnome-*) echo gnome-shell gnome-shell-extension-appindicator gjs ;;  # gjs: the shell's notification service
+    plasma-*) echo plasma-desktop kwin-x11 kwin-wayland qtwayland5 ;;
+    sway|sway-mako|waybar) echo sway mako-notifier waybar grim xwayland ;;
+    xfce-*) echo xfce4-panel ;;
+    mate) echo mate-panel mate-settings-daemon-common marco ;;
+    lxqt) echo lxqt-panel openbox ;;
+    cinnamon) echo cinnamon xapp-sn-watcher ;;
+    esac
+}
+
 install_missing() {
     missing=""
-    for p in gnome-shell gnome-shell-extension-appindicator plasma-desktop kwin-x11 kwin-wayland sway mako-notifier \
-             cinnamon xapp-sn-watcher mate-panel mate-settings-daemon-common marco lxqt-panel openbox waybar \
-             xfce4-panel grim xwayland xvfb xdotool imagemagick x11-utils x11-xserver-utils dbus-x11 libnotify-bin \
-             python3-gi gir1.2-gtk-3.0 gjs; do  # gjs: GNOME Shell's notification service runs on it
+    for p in $(for h in "$@"; do packages "$h"; done) xvfb xdotool imagemagick x11-utils x11-xserver-utils dbus-x11 \
+             libnotify-bin python3-gi gir1.2-gtk-3.0; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
     done
     [ -z "$missing" ] && return 0
@@ -757,12 +768,12 @@ faults() {
 
 main() {
     [ "$(id -u)" -eq 0 ] || { log "run as root (packages, and sway's private user)"; exit 2; }
-    install_missing
+    hosts=${*:-$ALL_HOSTS}
+    install_missing $hosts
     if [ ! -x "$EXE" ]; then
         (cd "$ROOT" && cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j2) || exit 1
     fi
     mkdir -p "$OUT"
-    hosts=${*:-$ALL_HOSTS}
     rows="$OUT/table.txt"
     : > "$OUT/faults.txt"
     printf '| host | shell | icon contrast | menu | left click opens | focus: Open item | focus: launcher token | notice | focus: notice click | notes |\n|---|---|---|---|---|---|---|---|---|---|\n' > "$rows"
