@@ -83,6 +83,20 @@ PixelFrame placeInWorkArea(PixelFrame frame, const PixelFrame& area) {
     return frame;
 }
 
+PixelFrame placeMenuAt(int x, int y, PixelFrame menu, const PixelFrame& area) {
+    // Along one axis: from the point onwards where that fits before the area's end, else
+    // ending at the point; then into the area, its start first.
+    auto place = [](long long at, long long length, long long start, long long areaLength) {
+        const long long end = start + areaLength;
+        long long from = at + length <= end ? at : std::min(at, end) - length;
+        from = std::min(from, end - length);
+        return static_cast<int>(std::max(from, start));
+    };
+    menu.x = place(x, menu.width, area.x, area.width);
+    menu.top = place(y, menu.height, area.top, area.height);
+    return menu;
+}
+
 Rect toCoreFrame(const PixelFrame& p, double screenHeight) {
     return Rect{{static_cast<double>(p.x), screenHeight - p.top - p.height},
                 {static_cast<double>(p.width), static_cast<double>(p.height)}};

@@ -46,6 +46,11 @@ bool onAnyMonitor(const PixelFrame& frame, const std::vector<PixelFrame>& monito
 // top-left corner in it.
 PixelFrame placeInWorkArea(PixelFrame frame, const PixelFrame& workArea);
 
+// Where a menu of the frame's size opens from a point (a click on a tray icon): right of and
+// below it, or ending at it where the work area has no room that way (a panel at the bottom or
+// the right edge), and within the work area even when the point lies on a panel outside it.
+PixelFrame placeMenuAt(int x, int y, PixelFrame menu, const PixelFrame& workArea);
+
 class FrameStore {
 public:
     explicit FrameStore(std::string path);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/gtk/desktop.h"
+#include "platform/gtk/frame_store.h"
 #include "platform/gtk/menu.h"
 #include "platform/posix/file_io.h"
 
@@ -35,6 +36,9 @@ constexpr int kPixmapSizes[] = {16, 22, 24, 32, 44, 64};
 // again this often, while it keeps the name.
 constexpr guint kRegisterRetryMs = 500;
 constexpr int kRegisterAttempts = 60;
+// A host that is told Activate is not supported and opens the menu asks for it within this time;
+// after it the item opens the menu itself (MATE's and LXQt's panels only ever activate).
+constexpr guint kHostMenuWaitMs = 400;
 
 constexpr const char* kIntrospection = R"xml(<node>
 <interface name="org.kde.StatusNotifierItem">
@@ -100,8 +104,11 @@ void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, co
     // The item is its menu and has no click action: a host that activates it is told so, and
     // then opens the menu itself.
     if (g_str_equal(method, "Activate") || g_str_equal(method, "SecondaryActivate")) {
+        gint32 x = 0, y = 0;
+        g_variant_get(parameters, "(ii)", &x, &y);
         g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.NotSupported",
                                                    "The item opens its menu");
+        if (g_str_equal(method, "Activate")) self->activated(x, y);
         return;
     }
     // Answered first: what a call does may take a while (a window shown, a menu popped up).
@@ -143,6 +150,7 @@ StatusItem::~StatusItem() {
     g_object_unref(cancellable_);
     if (watch_) g_bus_unwatch_name(watch_);
     if (retry_) g_source_remove(retry_);
+    if (menuWait_) g_source_remove(menuWait_);
     if (hostSignal_) g_dbus_connection_signal_unsubscribe(bus_, hostSignal_);
     if (object_) g_dbus_connection_unregister_object(bus_, object_);
     if (xappObject_) g_dbus_connection_unregister_object(bus_, xappObject_);
@@ -227,12 +235,21 @@ void StatusItem::setMenu(std::shared_ptr<dralmik::Menu> menu) {
     // they change, and a host's click as the item's activate.
     DbusmenuMenuitem* root = dbusmenu_gtk_parse_menu_structure(popup);
     dbusmenu_server_set_root(menuServer_, root);
-    // The host's AboutToShow reaches the root item just before it draws the menu.
-    g_signal_connect(root, "about-to-show", G_CALLBACK(+[](DbusmenuMenuitem*, gpointer menu) -> gboolean {
-                         static_cast<Menu*>(menu)->willOpen();
+    // The host's AboutToShow reaches the root item just before it draws the menu, and its
+    // "opened" event as it does.
+    g_signal_connect(root, "about-to-show", G_CALLBACK(+[](DbusmenuMenuitem*, gpointer data) -> gboolean {
+                         auto* self = static_cast<StatusItem*>(data);
+                         self->hostOpensMenu();
+                         if (self->menu_) self->menu_->willOpen();
                          return FALSE;
                      }),
-                     menu_.get());
+                     this);
+    g_signal_connect(root, "event",
+                     G_CALLBACK(+[](DbusmenuMenuitem*, const gchar* name, GVariant*, guint, gpointer self) -> gboolean {
+                         if (g_str_equal(name, "opened")) static_cast<StatusItem*>(self)->hostOpensMenu();
+                         return FALSE;
+                     }),
+                     this);
     g_object_unref(root);
 }
 
@@ -280,6 +297,35 @@ void StatusItem::contextMenu(int x, int y) {
     }
 }
 
+// A click on the icon in a host that activates the item: the host was told to open the menu
+// itself; where it does not, the menu opens by the pointer (on Wayland, as for ContextMenu).
+void StatusItem::activated(int x, int y) {
+    if (!menu_ || menuWait_) return;
+    struct Point {
+        StatusItem* self;
+        int x, y;
+    };
+    menuWait_ = g_timeout_add_full(
+        G_PRIORITY_DEFAULT, kHostMenuWaitMs,
+        +[](gpointer data) -> gboolean {
+            auto* point = static_cast<Point*>(data);
+            StatusItem* self = point->self;
+            self->menuWait_ = 0;
+            GdkDisplay* display = gdk_display_get_default();
+            GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
+            GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+            int x = point->x, y = point->y;
+            if (pointer && onX11()) gdk_device_get_position(pointer, nullptr, &x, &y);
+            self->contextMenu(x, y);
+            return G_SOURCE_REMOVE;
+        },
+        new Point{this, x, y}, [](gpointer data) { delete static_cast<Point*>(data); });
+}
+
+void StatusItem::hostOpensMenu() {
+    if (menuWait_) g_source_remove(std::exchange(menuWait_, 0));
+}
+
 void StatusItem::provideActivationToken(const std::string& token) { desktop().setActivationToken(token); }
 
 void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor, guint button, guint32 time) {
@@ -299,10 +345,20 @@ void StatusItem::popUpMenu(int x, int y, GtkStatusIcon* anchor, guint button, gu
     } else {
         gtk_menu_popup(
             GTK_MENU(popup), nullptr, nullptr,
-            [](GtkMenu*, gint* px, gint* py, gboolean* pushIn, gpointer) {
-                *px = point.x;
-                *py = point.y;
-                *pushIn = TRUE;
+            [](GtkMenu* menu, gint* px, gint* py, gboolean* pushIn, gpointer) {
+                // Placed within the work area: GTK would push a menu from a point on a panel
+                // only onto the monitor, and shorten it to scroll where it overlaps the panel.
+                GtkRequisition size;
+                gtk_widget_get_preferred_size(GTK_WIDGET(menu), nullptr, &size);
+                GdkMonitor* monitor = gdk_display_get_monitor_at_point(gtk_widget_get_display(GTK_WIDGET(menu)),
+                                                                       point.x, point.y);
+                GdkRectangle area{point.x, point.y, size.width, size.height};
+                if (monitor) gdk_monitor_get_workarea(monitor, &area);
+                const PixelFrame placed = placeMenuAt(point.x, point.y, {0, 0, size.width, size.height},
+                                                      {area.x, area.y, area.width, area.height});
+                *px = placed.x;
+                *py = placed.top;
+                *pushIn = FALSE;
             },
             nullptr, button, time);
     }

@@ -39,6 +39,8 @@ public:
 
     // The protocol's methods, as the bus delivers them (public for the bus's callbacks).
     void contextMenu(int x, int y);
+    void activated(int x, int y);
+    void hostOpensMenu();
     void provideActivationToken(const std::string& token);
     GVariant* property(const char* name) const;
     // The name given to hosts: the symbolic one, which hosts recolour, but for XApp's watcher
@@ -75,6 +77,7 @@ private:
     GCancellable* cancellable_;
     std::string watcher_;  // the watcher's unique name while one runs
     guint retry_ = 0;      // the next registration with a watcher that did not take the item
+    guint menuWait_ = 0;   // after an Activate: the host has this long to open the menu itself
     int attempts_ = 0;
 
     std::string iconFolder_;

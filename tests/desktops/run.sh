@@ -156,7 +156,13 @@ road() {
 window_exists() {
     case $KIND in
     gnome) gnome_eval "global.get_window_actors().some(a => a.meta_window.get_title() == '$APP_NAME')" | grep -q "'true'" ;;
-    x11) xdotool search --onlyvisible --name "^$APP_NAME\$" >/dev/null 2>&1 ;;
+    # The menus and the XEmbed icon carry the application's name too: only a window of the
+    # window's size (437x480 at least) is the window.
+    x11) for w in $(xdotool search --onlyvisible --name "^$APP_NAME\$" 2>/dev/null); do
+             eval "$(xdotool getwindowgeometry --shell "$w" | grep -E '^(WIDTH|HEIGHT)=')"
+             [ "$WIDTH" -ge 437 ] && [ "$HEIGHT" -ge 480 ] && return 0
+         done
+         return 1 ;;
     sway) swaymsg -t get_tree -r | grep -qF "\"name\": \"$APP_NAME\"" ;;
     esac
 }

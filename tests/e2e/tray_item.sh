@@ -140,17 +140,27 @@ awk "BEGIN { exit !(${darkest:-0} >= 40) }" && pass "the symbolic icon: legible 
     fail "recoloured dark, the symbolic icon keeps a black edge (darkest grey ${darkest:-?})"
 
 # A left click in hosts that activate an item: told that the item has no click action of its
-# own, they open its menu; nothing opens in the application.
+# own, they open its menu (and ask for it, AboutToShow); where a host does not, the item opens
+# the menu by the pointer. The window stays closed.
 if window_visible; then fail "a window is mapped before Activate"; fi
-for method in Activate SecondaryActivate; do
+xdotool mousemove 500 300
+menu_popup_at() { xwininfo -root -children | grep -q "(\"com.dralmik.gateway.app\" \"com.dralmik.gateway.app\")  [0-9]*x[0-9]*+$1 "; }
+for method in SecondaryActivate Activate; do
     reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method "org.kde.StatusNotifierItem.$method" 0 0 2>&1)
+    gdbus call --session --dest "$dest" --object-path "$ITEM_PATH/Menu" --method com.canonical.dbusmenu.AboutToShow 0 >/dev/null
     case "$reply" in
         *org.freedesktop.DBus.Error.NotSupported*) pass "$method is answered NotSupported" ;;
         *) fail "$method: $reply" ;;
     esac
 done
-sleep 2
-if window_visible; then fail "Activate opened the window"; else pass "Activate opens nothing"; fi
+sleep 1.5
+if menu_popup_at '500+300'; then fail "the item opened its menu although the host asked for it"; fi
+gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.Activate 0 25 >/dev/null 2>&1
+wait_until 5 menu_popup_at '500+300' && pass "Activate from a host that opens no menu: the menu by the pointer" ||
+    fail "no menu by the pointer after Activate: $(xwininfo -root -children | grep dralmik)"
+xdotool key Escape
+sleep 1
+if window_visible; then fail "Activate opened the window"; else pass "Activate opens no window"; fi
 
 # A host without dbusmenu asks for the menu at a point: on X11 it pops up there.
 reply=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.ContextMenu 300 200 2>&1)

@@ -381,6 +381,21 @@ TEST(Frames, ANewWindowOpensCentredAcrossAndAThirdDownTheWorkArea) {
     EXPECT_EQ(placeInWorkArea({9, 9, 760, 1100}, area), (PixelFrame{1280 + 580, 32, 760, 1100}));
 }
 
+TEST(Frames, AMenuOpensFromItsPointWithinTheWorkArea) {
+    const PixelFrame area{0, 25, 1280, 775};  // under a 25-pixel top panel
+    const PixelFrame menu{0, 0, 291, 111};
+    // A click on a top panel: below the panel, not over it; at the right edge, left of the point.
+    EXPECT_EQ(placeMenuAt(1136, 12, menu, area), (PixelFrame{1136 - 291, 25, 291, 111}));
+    EXPECT_EQ(placeMenuAt(1200, 12, menu, area), (PixelFrame{1200 - 291, 25, 291, 111}));
+    EXPECT_EQ(placeMenuAt(300, 200, menu, area), (PixelFrame{300, 200, 291, 111}));
+    // A click on a bottom panel, outside the work area: the menu ends at the area's bottom.
+    const PixelFrame above{0, 0, 1280, 760};
+    EXPECT_EQ(placeMenuAt(1130, 784, menu, above), (PixelFrame{1130 - 291, 760 - 111, 291, 111}));
+    EXPECT_EQ(placeMenuAt(400, 700, menu, above), (PixelFrame{400, 700 - 111, 291, 111}));
+    // Larger than the area: its top-left corner in it.
+    EXPECT_EQ(placeMenuAt(50, 50, {0, 0, 2000, 900}, area), (PixelFrame{0, 25, 2000, 900}));
+}
+
 TEST(Frames, OnlyAFrameWithNoPixelOnAnyMonitorIsOnNone) {
     const std::vector<PixelFrame> monitors = {{0, 0, 1280, 1024}, {1280, 176, 1920, 1080}};
     EXPECT_TRUE(onAnyMonitor({-759, -639, 760, 640}, monitors)) << "one pixel on the left monitor";
