@@ -7,7 +7,8 @@
 #                                        the two sides alternated
 #   sh bench/window.sh memory [runs]     PSS of each process tree once the page is up, and 30 s after
 #                                        its window was closed with Ctrl+W, medians (5), with the
-#                                        share of the program's own process (the UI process)
+#                                        share of the program's own process (the UI process), and
+#                                        the tree's private dirty memory at the same two moments
 #   sh bench/window.sh flood [runs]      the application's UI process RSS after six probe rounds on a
 #                                        page whose state text is 20 MB, against the plain page,
 #                                        medians of runs (3) alternated
@@ -119,6 +120,12 @@ wait_load() {  # wait_load COUNT: waits until COUNT loads are recorded; prints t
     done
     sed -n 's/^loaded //p' "$BENCH_TIMES" | tail -n1
 }
+# PSS splits each shared page among every process on the machine that maps it, so another
+# program mapping the same libraries (another copy, a desktop under test) lowers it, and the
+# same sharing turns a library's clean pages from private into shared. The pages a tree has
+# written (its heaps, the libraries' relocated data) are its own whatever else runs: that
+# figure tells two builds apart on a busy machine.
+tree_dirty_kb() { for p in $(descendants "$1"); do cat "/proc/$p/smaps_rollup" 2>/dev/null; done | awk '/^Private_Dirty:/ { s += $2 } END { print s + 0 }'; }
 pss_kb() { for p in $(descendants "$1"); do cat "/proc/$p/smaps_rollup" 2>/dev/null; done | awk '/^Pss:/ { s += $2 } END { print s + 0 }'; }
 own_pss_kb() { awk '/^Pss:/ { print $2 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
 rss_kb() { awk '/^Rss:/ { print $2 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
@@ -131,22 +138,25 @@ HZ=$(getconf CLK_TCK)
 
 # One launch of SIDE: prints its milliseconds to the load event, its tree's PSS in kB SETTLE
 # seconds later, and with HIDDEN its tree's PSS in kB HIDDEN seconds after Ctrl+W closed its
-# window, then the program's own process's PSS at the same two moments (each 0 when not asked
-# for).
+# window, then the program's own process's PSS at the same two moments, then the tree's private
+# dirty memory in kB at the same two moments (each 0 when not asked for).
 launch_once() {
     n=$(loads)
     t0=$(date +%s%3N)
     start "$1"
     loaded=$(wait_load $((n + 1)))
     echo "$t0 $loaded" > "$WORK/last.launch"
-    pss=0; hidden=0; own=0; ownhidden=0
-    if [ "$2" -gt 0 ]; then sleep "$2"; pss=$(pss_kb "$PID"); own=$(own_pss_kb "$PID"); fi
-    if [ "${3:-0}" -gt 0 ]; then close_window "$PID"; sleep "$3"; hidden=$(pss_kb "$PID"); ownhidden=$(own_pss_kb "$PID"); fi
+    pss=0; hidden=0; own=0; ownhidden=0; private=0; privatehidden=0
+    if [ "$2" -gt 0 ]; then sleep "$2"; pss=$(pss_kb "$PID"); own=$(own_pss_kb "$PID"); private=$(tree_dirty_kb "$PID"); fi
+    if [ "${3:-0}" -gt 0 ]; then
+        close_window "$PID"; sleep "$3"
+        hidden=$(pss_kb "$PID"); ownhidden=$(own_pss_kb "$PID"); privatehidden=$(tree_dirty_kb "$PID")
+    fi
     finish "$PID"
     sleep 1
     # Where the time went: the gateway's check of the running service, the page's request.
     steps=$(awk -v t0="$t0" -v l="$loaded" '$1 == "request" && $3 >= t0 && $3 <= l { printf " %s +%d", $2, $3 - t0 }' "$BENCH_TIMES")
-    echo "$((loaded - t0)) $pss $hidden $own $ownhidden$steps"
+    echo "$((loaded - t0)) $pss $hidden $own $ownhidden $private $privatehidden$steps"
 }
 
 # Closes the window of process PID with Ctrl+W, as a user does, and waits until it is unmapped.
@@ -169,7 +179,7 @@ alternate() {  # alternate RUNS SETTLE [HIDDEN]: fills $WORK/app.runs and $WORK/
         for side in $order; do
             r=$(launch_once "$side" "$2" "${3:-0}")
             echo "$r" >> "$WORK/$side.runs"
-            say "  run $run $side: $(echo "$r" | awk '{ printf "%d ms", $1; for (i = 6; i < NF; i += 2) printf ", %s %s", $i, $(i + 1); if ($2 > 0) printf ", PSS %.1f MB (own %.1f)", $2 / 1024, $4 / 1024; if ($3 > 0) printf ", hidden %.1f MB (own %.1f)", $3 / 1024, $5 / 1024 }')"
+            say "  run $run $side: $(echo "$r" | awk '{ printf "%d ms", $1; for (i = 8; i < NF; i += 2) printf ", %s %s", $i, $(i + 1); if ($2 > 0) printf ", PSS %.1f MB (own %.1f, dirty %.1f)", $2 / 1024, $4 / 1024, $6 / 1024; if ($3 > 0) printf ", hidden %.1f MB (own %.1f, dirty %.1f)", $3 / 1024, $5 / 1024, $7 / 1024 }')"
         done
     done
 }
@@ -193,6 +203,10 @@ bench_memory() {  # bench_memory RUNS
     ua=$(cut -d' ' -f5 "$WORK/app.runs" | median); ub=$(cut -d' ' -f5 "$WORK/bare.runs" | median)
     say "PSS of the process tree 30 s after Ctrl+W closed the window, median of $1: application $(mb "$a") MB, bare window $(mb "$b") MB, ratio $(ratio "$a" "$b")"
     say "  the UI process's share: application $(mb "$ua") MB, bare window $(mb "$ub") MB, ratio $(ratio "$ua" "$ub")"
+    for moment in 6:"3 s after load" 7:"30 s after Ctrl+W"; do
+        a=$(cut -d' ' -f"${moment%%:*}" "$WORK/app.runs" | median); b=$(cut -d' ' -f"${moment%%:*}" "$WORK/bare.runs" | median)
+        say "private dirty memory of the process tree ${moment#*:}, median of $1: application $(mb "$a") MB, bare window $(mb "$b") MB, ratio $(ratio "$a" "$b")"
+    done
 }
 
 # The application's UI process RSS in kB after six probe rounds on the page, plain or (with
