@@ -3,8 +3,8 @@
 # menu's open item and a ContextMenu call (which cannot place a menu on Wayland) after the host's
 # ProvideXdgActivationToken, a second copy started with a launcher's token, and a notice's click
 # with the server's token. Without a token the window does not take the focus from another
-# program; the item's Activate is answered NotSupported (the host then opens the menu) and opens
-# nothing. Run as root, it runs itself as an
+# program; the item's Activate is answered NotSupported and opens nothing where the host then
+# opens the menu, and the window where it does not. Run as root, it runs itself as an
 # unprivileged user (sway refuses root) on a private session bus, with copies of the bundle and
 # of these scripts that the user can read wherever the build is.
 if [ "$(id -u)" -eq 0 ]; then
@@ -77,9 +77,12 @@ menu_click 'Open Dralmik LLM Gateway' || fail "could not click the open item"
 sleep 2
 focused_is Other && pass "without a token the focus stays" || fail "the window took the focus with no token"
 
-# Activate, even with a token, opens nothing: the item is its menu.
+# Activate, even with a token, opens nothing where the host then opens the menu (it asks for it):
+# the item is its menu.
 item_call ProvideXdgActivationToken "$(mint)" || fail "ProvideXdgActivationToken"
 reply=$(gdbus call --session --dest "$(bus_name_of "$APP_PID")" --object-path /StatusNotifierItem     --method org.kde.StatusNotifierItem.Activate 0 0 2>&1)
+gdbus call --session --dest "$(bus_name_of "$APP_PID")" --object-path /StatusNotifierItem/Menu \
+    --method com.canonical.dbusmenu.AboutToShow 0 >/dev/null
 case "$reply" in *org.freedesktop.DBus.Error.NotSupported*) pass "Activate is answered NotSupported" ;; *) fail "Activate: $reply" ;; esac
 sleep 2
 focused_is Other && pass "Activate leaves the focus where it is" || fail "Activate moved the focus to '$(focused)'"
@@ -89,6 +92,8 @@ context_menu_with_token() { item_call ProvideXdgActivationToken "$(mint)" && ite
 second_copy_with_token() { XDG_ACTIVATION_TOKEN=$(mint) "$(executable_of "$B")" >>"$WORK/app.log" 2>&1; }
 road "the tray's open item" open_item_with_token
 road "ContextMenu, with no menu to place" context_menu_with_token
+activate_with_token() { item_call ProvideXdgActivationToken "$(mint)" && { item_call Activate 0 0 || :; }; }
+road "Activate from a host that opens no menu" activate_with_token
 road "a second copy from a launcher" second_copy_with_token
 
 # A hidden start with no tray host: its notice's click, with the server's token.
