@@ -9,8 +9,9 @@
 # Hosts: gnome-x11, gnome-x11-ext, gnome-wayland, gnome-wayland-ext (-ext: with the AppIndicator
 # extension), plasma-x11, sway (with swaybar), sway-mako (no bar, mako for notices), xfce-light,
 # xfce-dark, mate, lxqt, waybar (default configuration, under sway on Xvfb), cinnamon (with
-# xapp-sn-watcher). Not part of the test suite: it needs the shells installed (it installs what is
-# missing with apt-get) and several minutes. Screenshots go to build/desktops/HOST/.
+# xapp-sn-watcher), budgie (its XEmbed tray), plasma-wayland (kwin_wayland nested on Xvfb). Not
+# part of the test suite: it needs the shells installed (it installs what is missing with
+# apt-get) and several minutes. Screenshots go to build/desktops/HOST/.
 #
 # Each host runs in its own folder (HOME, XDG folders, gateway home) under dbus-run-session, on
 # its own Xvfb where it needs one; every process started for it carries DESKTOPS_WORK=<folder> in
@@ -22,7 +23,7 @@ APP_NAME="Dralmik LLM Gateway"
 BUNDLE="$ROOT/build/$APP_NAME.app"
 EXE="$BUNDLE/Contents/MacOS/$APP_NAME"
 OUT="$ROOT/build/desktops"
-ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark mate lxqt waybar cinnamon"
+ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark mate lxqt waybar cinnamon budgie plasma-wayland"
 HOST_TIMEOUT=${HOST_TIMEOUT:-240}
 NOBODY=65534
 PY=/usr/bin/python3
@@ -100,6 +101,7 @@ focused_title() {
     gnome) gnome_eval "global.display.focus_window ? global.display.focus_window.get_title() : ''" |
                sed -n "s/^(true, '\"\(.*\)\"')$/\1/p" ;;
     x11) xdotool getactivewindow getwindowname 2>/dev/null ;;
+    kwin) kwin_js "workspace.activeClient ? workspace.activeClient.caption : ''" ;;
     sway) swaymsg -t get_tree -r | $PY -c '
 import json, sys
 def walk(n):
@@ -107,6 +109,18 @@ def walk(n):
     return any(walk(c) for c in n.get("nodes", []) + n.get("floating_nodes", []))
 walk(json.load(sys.stdin))' ;;
     esac
+}
+# kwin_js EXPRESSION: the value of EXPRESSION in a kwin script, which kwin prints to its log.
+kwin_js() {
+    tag="probe-$(date +%s%N)"  # called in $(...): a counter would not last from one call to the next
+    printf 'print("%s:" + (%s));\n' "$tag" "$1" > "$WORK/$tag.js"
+    id=$(gdbus call --session --dest org.kde.KWin --object-path /Scripting --method org.kde.kwin.Scripting.loadScript \
+             "$WORK/$tag.js" "$tag" 2>/dev/null | sed -n 's/^(\(-\{0,1\}[0-9]*\),)$/\1/p')
+    [ -n "$id" ] && [ "$id" -ge 0 ] || return 1
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting --method org.kde.kwin.Scripting.start >/dev/null 2>&1
+    wait_until 5 grep -q "$tag:" "$WORK/kwin.log"
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting --method org.kde.kwin.Scripting.unloadScript "$tag" >/dev/null 2>&1
+    sed -n "s/.*$tag:\(.*\)\"\{0,1\}$/\1/p" "$WORK/kwin.log" | head -n1
 }
 app_focused() { [ "$(focused_title)" = "$APP_NAME" ]; }
 launcher_focused() { [ "$(focused_title)" = Launcher ]; }
@@ -117,6 +131,7 @@ raise_launcher() {
     gnome) gnome_eval "global.get_window_actors().map(a => a.meta_window).filter(w => w.get_title() == 'Launcher')
                        .forEach(w => w.activate(global.get_current_time()))" >/dev/null ;;
     x11) xdotool search --name '^Launcher$' windowactivate 2>/dev/null ;;
+    kwin) kwin_js "workspace.clientList().filter(c => c.caption == 'Launcher').map(c => workspace.activeClient = c).length" >/dev/null ;;
     sway) swaymsg '[title="^Launcher$"] focus' >/dev/null ;;
     esac
     wait_until 5 launcher_focused
@@ -156,6 +171,7 @@ window_exists() {
     case $KIND in
     gnome) gnome_eval "global.get_window_actors().some(a => a.meta_window.get_title() == '$APP_NAME')" | grep -q "'true'" ;;
     x11) xdotool search --onlyvisible --name "^$APP_NAME\$" >/dev/null 2>&1 ;;
+    kwin) [ "$(kwin_js "workspace.clientList().filter(c => c.caption == '$APP_NAME' && !c.minimized).length")" -gt 0 ] ;;
     sway) swaymsg -t get_tree -r | grep -qF "\"name\": \"$APP_NAME\"" ;;
     esac
 }
@@ -338,6 +354,8 @@ launch_second_copy() {
            click $at ;;
     x11) eval "$(xdotool search --name '^Launcher$' getwindowgeometry --shell | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
          click $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) ;;
+    kwin) click $(kwin_js "workspace.clientList().filter(c => c.caption == 'Launcher').map(c =>
+                   Math.round(c.frameGeometry.x + c.frameGeometry.width / 2) + ' ' + Math.round(c.frameGeometry.y + c.frameGeometry.height / 2))[0]") ;;
     sway) kill -USR1 "$LAUNCHER_PID" ;;
     esac
 }
@@ -633,6 +651,81 @@ run_cinnamon() {
     tray_host_run
 }
 
+# Plasma on Wayland: plasmashell on kwin_wayland, which runs nested as a window on Xvfb (its X11
+# backend also gives xdotool a real pointer and keyboard on the nested output). The installed
+# kwin_wayland carries a file capability that a plain root session may not use, so a copy of it
+# without one runs. The application and the launcher are Wayland clients; the focus is asked of
+# kwin through a script of its own.
+run_plasma_wayland() {
+    KIND=kwin
+    start_xvfb
+    export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 XDG_SESSION_TYPE=wayland \
+        QT_QPA_PLATFORM=wayland GDK_BACKEND=wayland WAYLAND_DISPLAY=wayland-desktops QT_LOGGING_RULES="kwin_scripting=true"
+    dbus-update-activation-environment --all 2>/dev/null
+    cp /usr/bin/kwin_wayland "$WORK/kwin_wayland"
+    "$WORK/kwin_wayland" --x11-display "$DISPLAY" --width 1280 --height 800 --socket wayland-desktops \
+        --no-lockscreen --no-kactivities >"$WORK/kwin.log" 2>&1 &
+    wait_until 30 test -S "$XDG_RUNTIME_DIR/wayland-desktops" || { field start "kwin_wayland did not start"; exit 0; }
+    wait_until 30 bus_has org.kde.KWin || { field start "kwin_wayland took no bus name"; exit 0; }
+    plasmashell >"$WORK/plasmashell.log" 2>&1 &
+    wait_until 120 host_registered || { field start "plasmashell registered no tray host within 120 s"; exit 0; }
+    sleep 8  # the panel is drawn after the host registers
+    field start "Plasma $(plasmashell --version 2>/dev/null | awk '{print $2}') Wayland (kwin_wayland nested on Xvfb)"
+    PANEL_BOX="640 756 1140 800"  # the tray, left of the clock
+    ITEM_END=first  # the tray grows to the left
+    MENU_BUTTON=3
+    tray_host_run
+}
+
+# Budgie on X11: budgie-wm and budgie-panel. Budgie runs no StatusNotifierWatcher, so the item
+# shows as the XEmbed icon in the panel's system tray applet. That icon's own window carries the
+# application's name: the window lookups here take only mapped windows larger than an icon.
+run_budgie() {
+    KIND=x11
+    start_xvfb
+    private_system_bus  # the panel's applets are lost without one
+    export XDG_CURRENT_DESKTOP=Budgie:GNOME XDG_SESSION_TYPE=x11
+    dbus-update-activation-environment --all 2>/dev/null
+    budgie-wm --replace >"$WORK/wm.log" 2>&1 &
+    wait_until 30 xprop -root _NET_SUPPORTING_WM_CHECK || { field start "budgie-wm did not start"; exit 0; }
+    budgie-panel --replace >"$WORK/panel.log" 2>&1 &
+    wait_until 60 xembed_tray_up || { field start "budgie-panel showed no system tray within 60 s"; exit 0; }
+    sleep 3
+    field start "Budgie $(dpkg-query -W -f='${Version}' budgie-desktop | cut -d- -f1) X11 (budgie-wm), default panel, XEmbed tray"
+    PANEL_BOX="800 759 1280 800"  # the bottom panel's right end: the tray, left of the clock
+    ITEM_END=first
+    MENU_BUTTON=3
+    app_windows() {  # the application's windows that are not its tray icon
+        for w in $(xdotool search --onlyvisible --name "^$APP_NAME\$" 2>/dev/null); do
+            eval "$(xdotool getwindowgeometry --shell "$w" | grep -E '^(WIDTH|HEIGHT)=')"
+            [ "$WIDTH" -gt 64 ] && [ "$HEIGHT" -gt 64 ] && echo "$w"
+        done
+    }
+    window_exists() { [ -n "$(app_windows)" ]; }
+    item_registered() { xembed_icon_shown; }
+    tray_host_run
+}
+
+# An XEmbed tray manager runs: some window owns the screen's tray selection.
+xembed_tray_up() {
+    $PY -c '
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes, x.XInternAtom.restype = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int], ctypes.c_ulong
+x.XGetSelectionOwner.argtypes, x.XGetSelectionOwner.restype = [ctypes.c_void_p, ctypes.c_ulong], ctypes.c_ulong
+d = x.XOpenDisplay(None)
+sys.exit(not (d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0))))'
+}
+# The application's XEmbed icon is mapped in a tray: a window of its name, icon-sized, viewable.
+xembed_icon_shown() {
+    for w in $(xdotool search --onlyvisible --name "^$APP_NAME\$" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" | grep -E '^(WIDTH|HEIGHT)=')"
+        [ "$WIDTH" -le 64 ] && return 0
+    done
+    return 1
+}
+
 first_copy_gone() {  # ended, or ended and not yet waited for
     st=$(ps -o stat= -p "$FIRST_PID")
     [ -z "$st" ] || [ "${st#Z}" != "$st" ]
@@ -658,6 +751,8 @@ inside() {
     lxqt) run_lxqt ;;
     waybar) run_waybar ;;
     cinnamon) run_cinnamon ;;
+    budgie) run_budgie ;;
+    plasma-wayland) run_plasma_wayland ;;
     *) field start "unknown host"; exit 0 ;;
     esac
     shot end >/dev/null
@@ -694,7 +789,7 @@ inside() {
 install_missing() {
     missing=""
     for p in gnome-shell gnome-shell-extension-appindicator plasma-desktop kwin-x11 kwin-wayland sway mako-notifier \
-             cinnamon xapp-sn-watcher mate-panel mate-settings-daemon-common marco lxqt-panel openbox waybar \
+             cinnamon xapp-sn-watcher budgie-desktop gir1.2-peas-1.0 mate-panel mate-settings-daemon-common marco lxqt-panel openbox waybar \
              xfce4-panel grim xwayland xvfb xdotool imagemagick x11-utils x11-xserver-utils dbus-x11 libnotify-bin \
              python3-gi gir1.2-gtk-3.0 gjs; do  # gjs: GNOME Shell's notification service runs on it
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
