@@ -9,9 +9,10 @@
 # Hosts: gnome-x11, gnome-x11-ext, gnome-wayland, gnome-wayland-ext (-ext: with the AppIndicator
 # extension), plasma-x11, sway (with swaybar), sway-mako (no bar, mako for notices), xfce-light,
 # xfce-dark, mate, lxqt, waybar (default configuration, under sway on Xvfb), cinnamon (with
-# xapp-sn-watcher), budgie (its XEmbed tray), plasma-wayland (kwin_wayland nested on Xvfb). Not
-# part of the test suite: it needs the shells installed (it installs what is missing with
-# apt-get) and several minutes. Screenshots go to build/desktops/HOST/.
+# xapp-sn-watcher), budgie (its XEmbed tray), plasma-wayland (kwin_wayland nested on Xvfb),
+# waybar-scale2 (waybar at scale 2: is the icon offered sharp). Not part of the test suite: it
+# needs the shells installed (it installs what is missing with apt-get) and several minutes.
+# Screenshots go to build/desktops/HOST/.
 #
 # Each host runs in its own folder (HOME, XDG folders, gateway home) under dbus-run-session, on
 # its own Xvfb where it needs one; every process started for it carries DESKTOPS_WORK=<folder> in
@@ -23,7 +24,7 @@ APP_NAME="Dralmik LLM Gateway"
 BUNDLE="$ROOT/build/$APP_NAME.app"
 EXE="$BUNDLE/Contents/MacOS/$APP_NAME"
 OUT="$ROOT/build/desktops"
-ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark mate lxqt waybar cinnamon budgie plasma-wayland"
+ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark mate lxqt waybar cinnamon budgie plasma-wayland waybar-scale2"
 HOST_TIMEOUT=${HOST_TIMEOUT:-240}
 NOBODY=65534
 PY=/usr/bin/python3
@@ -596,12 +597,16 @@ run_lxqt() {
 
 # waybar with its default configuration (its tray at the right end of the bar, on a blue block)
 # under sway, which runs as a window on Xvfb: the X11 backend gives sway a real pointer and
-# keyboard, so xdotool clicks waybar and types into menus as a user would.
+# keyboard, so xdotool clicks waybar and types into menus as a user would. With SCALE=2 (host
+# waybar-scale2) the output is at scale 2: the screenshots and the pointer are in its pixels,
+# sway's tree in points.
 run_waybar() {
     KIND=sway
+    SCALE=${SCALE:-1}
     start_xvfb
     export WLR_BACKENDS=x11 WLR_RENDERER=pixman XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway GDK_BACKEND=wayland
-    printf 'output X11-1 resolution 1280x800 position 0 0\ndefault_border normal\nfocus_on_window_activation focus\n' > "$WORK/sway.conf"
+    printf 'output X11-1 resolution 1280x800 position 0 0 scale %s\ndefault_border normal\nfocus_on_window_activation focus\n' \
+        "$SCALE" > "$WORK/sway.conf"
     sway -c "$WORK/sway.conf" >"$WORK/sway.log" 2>&1 &
     wait_until 30 sh -c "ls '$XDG_RUNTIME_DIR'/sway-ipc.*.sock" || { field start "sway did not start"; exit 0; }
     export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
@@ -610,8 +615,8 @@ run_waybar() {
     wait_until 10 xdotool search --name wlroots
     waybar >"$WORK/waybar.log" 2>&1 &
     wait_for_tray 30 waybar
-    field start "waybar $(waybar --version 2>/dev/null | awk '{print $2}' | tr -d v) (default configuration) under sway $(sway --version | awk '{print $3}'), X11 backend"
-    PANEL_BOX="640 0 1280 30"
+    field start "waybar $(waybar --version 2>/dev/null | awk '{print $2}' | tr -d v) (default configuration) under sway $(sway --version | awk '{print $3}'), X11 backend$([ "$SCALE" = 1 ] || echo ", output at scale $SCALE")"
+    PANEL_BOX="640 0 1280 $((30 * SCALE))"
     ITEM_END=last
     PANEL_FROM=after  # the tray's blue block comes with its first item
     MENU_BUTTON=3
@@ -622,12 +627,29 @@ run_waybar() {
 import json, sys
 def walk(n):
     if n.get("name") == "Launcher":
-        r = n["rect"]; print(r["x"] + r["width"] // 2, r["y"] + r["height"] // 2); return True
+        r = n["rect"]; s = int(sys.argv[1]); print(s * (r["x"] + r["width"] // 2), s * (r["y"] + r["height"] // 2)); return True
     return any(walk(c) for c in n.get("nodes", []) + n.get("floating_nodes", []))
-walk(json.load(sys.stdin))')
+walk(json.load(sys.stdin))' "$SCALE")
         click $at
     }
     tray_host_run
+    icon_sharpness
+}
+
+# Whether the icon is offered sharp: its box (from the contrast field) and how many of its pixels
+# lie between its colours, against the same box shrunk to half and scaled up again, which is what
+# a host that scales up the 1x image shows (at scale 1 both are printed for comparison).
+icon_sharpness() {
+    c=$(value contrast "$WORK/fields")
+    case $c in *" at "*) ;; *) return ;; esac
+    size=${c##*, }; size=${size%% at *}; at=${c##* at }; at=${at%)}
+    w=${size%x*} h=${size#*x} x=${at%,*} y=${at#*,}
+    m=$($PY "$HERE/shot.py" edge "$WORK/shots/$HOST-before.png" "$WORK/shots/$HOST-icon.png" "$x" "$y" $((x + w)) $((y + h)))
+    share=${m#*share=}; share=${share%% *}; up=${m##*scaled_up_share=}
+    if [ "$SCALE" = 1 ]; then verdict="scale 1"
+    elif [ $((w * 10)) -ge $((16 * SCALE * 9)) ] && [ $((share * 4)) -le $((up * 3)) ]; then verdict="SHARP at scale $SCALE"
+    else verdict="NOT SHARP at scale $SCALE"; fi
+    note "icon $verdict: ${w}x${h} px, $share% of its pixels between colours (a half-size image scaled up: $up%)"
 }
 
 # Cinnamon shows items through XApp status icons: xapp-sn-watcher is the watcher, and turns each
@@ -750,6 +772,7 @@ inside() {
     mate) run_mate ;;
     lxqt) run_lxqt ;;
     waybar) run_waybar ;;
+    waybar-scale2) SCALE=2 run_waybar ;;
     cinnamon) run_cinnamon ;;
     budgie) run_budgie ;;
     plasma-wayland) run_plasma_wayland ;;
@@ -810,7 +833,7 @@ run_host() {
     env_list="HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
               XDG_RUNTIME_DIR=$work/runtime DESKTOPS_WORK=$work NO_AT_BRIDGE=1 PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8"
     case $host in
-    sway*|waybar)  # sway refuses to run as root: the whole session runs as nobody
+    sway*|waybar*)  # sway refuses to run as root: the whole session runs as nobody
         chown -R "$NOBODY:$NOBODY" "$work"
         timeout -k 10 "$HOST_TIMEOUT" setpriv --reuid=$NOBODY --regid=$NOBODY --clear-groups \
             env -i $env_list dbus-run-session -- bash "$0" --inside "$host" "$work" ;;
