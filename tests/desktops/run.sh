@@ -10,8 +10,10 @@
 # Hosts: gnome-x11, gnome-x11-ext, gnome-wayland, gnome-wayland-ext (-ext: with the AppIndicator
 # extension), plasma-x11, sway (with swaybar), sway-mako (no bar, mako for notices), xfce-light,
 # xfce-dark, mate, lxqt, waybar (default configuration, under sway on Xvfb), cinnamon (with
-# xapp-sn-watcher). Not part of the test suite: it needs the shells installed (it installs what is
-# missing with apt-get) and several minutes. Screenshots go to build/desktops/HOST/.
+# xapp-sn-watcher), budgie (its XEmbed tray), plasma-wayland (kwin_wayland nested on Xvfb),
+# waybar-scale2 (waybar at scale 2: is the icon offered sharp). Not part of the test suite: it
+# needs the shells installed (it installs what is missing with apt-get) and several minutes.
+# Screenshots go to build/desktops/HOST/.
 #
 # Each host runs in its own folder (HOME, XDG folders, gateway home) under dbus-run-session, on
 # its own Xvfb where it needs one; every process started for it carries DESKTOPS_WORK=<folder> in
@@ -23,7 +25,7 @@ APP_NAME="Dralmik LLM Gateway"
 BUNDLE="$ROOT/build/$APP_NAME.app"
 EXE="$BUNDLE/Contents/MacOS/$APP_NAME"
 OUT="$ROOT/build/desktops"
-ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark mate lxqt waybar cinnamon"
+ALL_HOSTS="gnome-x11 gnome-x11-ext gnome-wayland gnome-wayland-ext plasma-x11 sway sway-mako xfce-light xfce-dark mate lxqt waybar cinnamon budgie plasma-wayland waybar-scale2"
 HOST_TIMEOUT=${HOST_TIMEOUT:-240}
 NOBODY=65534
 PY=/usr/bin/python3
@@ -101,6 +103,7 @@ focused_title() {
     gnome) gnome_eval "global.display.focus_window ? global.display.focus_window.get_title() : ''" |
                sed -n "s/^(true, '\"\(.*\)\"')$/\1/p" ;;
     x11) xdotool getactivewindow getwindowname 2>/dev/null ;;
+    kwin) kwin_js "workspace.activeClient ? workspace.activeClient.caption : ''" ;;
     sway) swaymsg -t get_tree -r | $PY -c '
 import json, sys
 def walk(n):
@@ -108,6 +111,18 @@ def walk(n):
     return any(walk(c) for c in n.get("nodes", []) + n.get("floating_nodes", []))
 walk(json.load(sys.stdin))' ;;
     esac
+}
+# kwin_js EXPRESSION: the value of EXPRESSION in a kwin script, which kwin prints to its log.
+kwin_js() {
+    tag="probe-$(date +%s%N)"  # called in $(...): a counter would not last from one call to the next
+    printf 'print("%s:" + (%s));\n' "$tag" "$1" > "$WORK/$tag.js"
+    id=$(gdbus call --session --dest org.kde.KWin --object-path /Scripting --method org.kde.kwin.Scripting.loadScript \
+             "$WORK/$tag.js" "$tag" 2>/dev/null | sed -n 's/^(\(-\{0,1\}[0-9]*\),)$/\1/p')
+    [ -n "$id" ] && [ "$id" -ge 0 ] || return 1
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting --method org.kde.kwin.Scripting.start >/dev/null 2>&1
+    wait_until 5 grep -q "$tag:" "$WORK/kwin.log"
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting --method org.kde.kwin.Scripting.unloadScript "$tag" >/dev/null 2>&1
+    sed -n "s/.*$tag:\(.*\)\"\{0,1\}$/\1/p" "$WORK/kwin.log" | head -n1
 }
 app_focused() { [ "$(focused_title)" = "$APP_NAME" ]; }
 launcher_focused() { [ "$(focused_title)" = Launcher ]; }
@@ -118,6 +133,7 @@ raise_launcher() {
     gnome) gnome_eval "global.get_window_actors().map(a => a.meta_window).filter(w => w.get_title() == 'Launcher')
                        .forEach(w => w.activate(global.get_current_time()))" >/dev/null ;;
     x11) xdotool search --name '^Launcher$' windowactivate 2>/dev/null ;;
+    kwin) kwin_js "workspace.clientList().filter(c => c.caption == 'Launcher').map(c => workspace.activeClient = c).length" >/dev/null ;;
     sway) swaymsg '[title="^Launcher$"] focus' >/dev/null ;;
     esac
     wait_until 5 launcher_focused
@@ -163,6 +179,7 @@ window_exists() {
              [ "$WIDTH" -ge 437 ] && [ "$HEIGHT" -ge 480 ] && return 0
          done
          return 1 ;;
+    kwin) [ "$(kwin_js "workspace.clientList().filter(c => c.caption == '$APP_NAME' && !c.minimized).length")" -gt 0 ] ;;
     sway) swaymsg -t get_tree -r | grep -qF "\"name\": \"$APP_NAME\"" ;;
     esac
 }
@@ -348,6 +365,8 @@ launch_second_copy() {
            click $at ;;
     x11) eval "$(xdotool search --name '^Launcher$' getwindowgeometry --shell | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
          click $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) ;;
+    kwin) click $(kwin_js "workspace.clientList().filter(c => c.caption == 'Launcher').map(c =>
+                   Math.round(c.frameGeometry.x + c.frameGeometry.width / 2) + ' ' + Math.round(c.frameGeometry.y + c.frameGeometry.height / 2))[0]") ;;
     sway) kill -USR1 "$LAUNCHER_PID" ;;
     esac
 }
@@ -589,12 +608,16 @@ run_lxqt() {
 
 # waybar with its default configuration (its tray at the right end of the bar, on a blue block)
 # under sway, which runs as a window on Xvfb: the X11 backend gives sway a real pointer and
-# keyboard, so xdotool clicks waybar and types into menus as a user would.
+# keyboard, so xdotool clicks waybar and types into menus as a user would. With SCALE=2 (host
+# waybar-scale2) the output is at scale 2: the screenshots and the pointer are in its pixels,
+# sway's tree in points.
 run_waybar() {
     KIND=sway
+    SCALE=${SCALE:-1}
     start_xvfb
     export WLR_BACKENDS=x11 WLR_RENDERER=pixman XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway GDK_BACKEND=wayland
-    printf 'output X11-1 resolution 1280x800 position 0 0\ndefault_border normal\nfocus_on_window_activation focus\n' > "$WORK/sway.conf"
+    printf 'output X11-1 resolution 1280x800 position 0 0 scale %s\ndefault_border normal\nfocus_on_window_activation focus\n' \
+        "$SCALE" > "$WORK/sway.conf"
     sway -c "$WORK/sway.conf" >"$WORK/sway.log" 2>&1 &
     wait_until 30 sh -c "ls '$XDG_RUNTIME_DIR'/sway-ipc.*.sock" || { field start "sway did not start"; exit 0; }
     export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
@@ -603,8 +626,8 @@ run_waybar() {
     wait_until 10 xdotool search --name wlroots
     waybar >"$WORK/waybar.log" 2>&1 &
     wait_for_tray 30 waybar
-    field start "waybar $(waybar --version 2>/dev/null | awk '{print $2}' | tr -d v) (default configuration) under sway $(sway --version | awk '{print $3}'), X11 backend"
-    PANEL_BOX="640 0 1280 30"
+    field start "waybar $(waybar --version 2>/dev/null | awk '{print $2}' | tr -d v) (default configuration) under sway $(sway --version | awk '{print $3}'), X11 backend$([ "$SCALE" = 1 ] || echo ", output at scale $SCALE")"
+    PANEL_BOX="640 0 1280 $((30 * SCALE))"
     ITEM_END=last
     PANEL_FROM=after  # the tray's blue block comes with its first item
     MENU_BUTTON=3
@@ -615,12 +638,29 @@ run_waybar() {
 import json, sys
 def walk(n):
     if n.get("name") == "Launcher":
-        r = n["rect"]; print(r["x"] + r["width"] // 2, r["y"] + r["height"] // 2); return True
+        r = n["rect"]; s = int(sys.argv[1]); print(s * (r["x"] + r["width"] // 2), s * (r["y"] + r["height"] // 2)); return True
     return any(walk(c) for c in n.get("nodes", []) + n.get("floating_nodes", []))
-walk(json.load(sys.stdin))')
+walk(json.load(sys.stdin))' "$SCALE")
         click $at
     }
     tray_host_run
+    icon_sharpness
+}
+
+# Whether the icon is offered sharp: its box (from the contrast field) and how many of its pixels
+# lie between its colours, against the same box shrunk to half and scaled up again, which is what
+# a host that scales up the 1x image shows (at scale 1 both are printed for comparison).
+icon_sharpness() {
+    c=$(value contrast "$WORK/fields")
+    case $c in *" at "*) ;; *) return ;; esac
+    size=${c##*, }; size=${size%% at *}; at=${c##* at }; at=${at%)}
+    w=${size%x*} h=${size#*x} x=${at%,*} y=${at#*,}
+    m=$($PY "$HERE/shot.py" edge "$WORK/shots/$HOST-before.png" "$WORK/shots/$HOST-icon.png" "$x" "$y" $((x + w)) $((y + h)))
+    share=${m#*share=}; share=${share%% *}; up=${m##*scaled_up_share=}
+    if [ "$SCALE" = 1 ]; then verdict="scale 1"
+    elif [ $((w * 10)) -ge $((16 * SCALE * 9)) ] && [ $((share * 4)) -le $((up * 3)) ]; then verdict="SHARP at scale $SCALE"
+    else verdict="NOT SHARP at scale $SCALE"; fi
+    note "icon $verdict: ${w}x${h} px, $share% of its pixels between colours (a half-size image scaled up: $up%)"
 }
 
 # Cinnamon shows items through XApp status icons: xapp-sn-watcher is the watcher, and turns each
@@ -642,6 +682,74 @@ run_cinnamon() {
     MENU_BUTTON=3
     tray_click() { click "$ICON_X" "$ICON_Y" 1; }
     tray_host_run
+}
+
+# Plasma on Wayland: plasmashell on kwin_wayland, which runs nested as a window on Xvfb (its X11
+# backend also gives xdotool a real pointer and keyboard on the nested output). The installed
+# kwin_wayland carries a file capability that a plain root session may not use, so a copy of it
+# without one runs. The application and the launcher are Wayland clients; the focus is asked of
+# kwin through a script of its own.
+run_plasma_wayland() {
+    KIND=kwin
+    start_xvfb
+    export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 XDG_SESSION_TYPE=wayland \
+        QT_QPA_PLATFORM=wayland GDK_BACKEND=wayland WAYLAND_DISPLAY=wayland-desktops QT_LOGGING_RULES="kwin_scripting=true"
+    dbus-update-activation-environment --all 2>/dev/null
+    cp /usr/bin/kwin_wayland "$WORK/kwin_wayland"
+    "$WORK/kwin_wayland" --x11-display "$DISPLAY" --width 1280 --height 800 --socket wayland-desktops \
+        --no-lockscreen --no-kactivities >"$WORK/kwin.log" 2>&1 &
+    wait_until 30 test -S "$XDG_RUNTIME_DIR/wayland-desktops" || { field start "kwin_wayland did not start"; exit 0; }
+    wait_until 30 bus_has org.kde.KWin || { field start "kwin_wayland took no bus name"; exit 0; }
+    plasmashell >"$WORK/plasmashell.log" 2>&1 &
+    wait_until 120 host_registered || { field start "plasmashell registered no tray host within 120 s"; exit 0; }
+    sleep 8  # the panel is drawn after the host registers
+    field start "Plasma $(plasmashell --version 2>/dev/null | awk '{print $2}') Wayland (kwin_wayland nested on Xvfb)"
+    PANEL_BOX="640 756 1140 800"  # the tray, left of the clock
+    ITEM_END=first  # the tray grows to the left
+    MENU_BUTTON=3
+    tray_host_run
+}
+
+# Budgie on X11: budgie-wm and budgie-panel. Budgie runs no StatusNotifierWatcher, so the item
+# shows as the XEmbed icon in the panel's system tray applet. That icon's own window carries the
+# application's name: the window lookups here take only mapped windows larger than an icon.
+run_budgie() {
+    KIND=x11
+    start_xvfb
+    private_system_bus  # the panel's applets are lost without one
+    export XDG_CURRENT_DESKTOP=Budgie:GNOME XDG_SESSION_TYPE=x11
+    dbus-update-activation-environment --all 2>/dev/null
+    budgie-wm --replace >"$WORK/wm.log" 2>&1 &
+    wait_until 30 xprop -root _NET_SUPPORTING_WM_CHECK || { field start "budgie-wm did not start"; exit 0; }
+    budgie-panel --replace >"$WORK/panel.log" 2>&1 &
+    wait_until 60 xembed_tray_up || { field start "budgie-panel showed no system tray within 60 s"; exit 0; }
+    sleep 3
+    field start "Budgie $(dpkg-query -W -f='${Version}' budgie-desktop | cut -d- -f1) X11 (budgie-wm), default panel, XEmbed tray"
+    PANEL_BOX="800 759 1280 800"  # the bottom panel's right end: the tray, left of the clock
+    ITEM_END=first
+    MENU_BUTTON=3
+    item_registered() { xembed_icon_shown; }
+    tray_host_run
+}
+
+# An XEmbed tray manager runs: some window owns the screen's tray selection.
+xembed_tray_up() {
+    $PY -c '
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes, x.XInternAtom.restype = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int], ctypes.c_ulong
+x.XGetSelectionOwner.argtypes, x.XGetSelectionOwner.restype = [ctypes.c_void_p, ctypes.c_ulong], ctypes.c_ulong
+d = x.XOpenDisplay(None)
+sys.exit(not (d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0))))'
+}
+# The application's XEmbed icon is mapped in a tray: a window of its name, icon-sized, viewable.
+xembed_icon_shown() {
+    for w in $(xdotool search --onlyvisible --name "^$APP_NAME\$" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" | grep -E '^(WIDTH|HEIGHT)=')"
+        [ "$WIDTH" -le 64 ] && return 0
+    done
+    return 1
 }
 
 first_copy_gone() {  # ended, or ended and not yet waited for
@@ -668,7 +776,10 @@ inside() {
     mate) run_mate ;;
     lxqt) run_lxqt ;;
     waybar) run_waybar ;;
+    waybar-scale2) SCALE=2 run_waybar ;;
     cinnamon) run_cinnamon ;;
+    budgie) run_budgie ;;
+    plasma-wayland) run_plasma_wayland ;;
     *) field start "unknown host"; exit 0 ;;
     esac
     shot end >/dev/null
@@ -707,7 +818,8 @@ packages() {
     case $1 in
     gnome-*) echo gnome-shell gnome-shell-extension-appindicator gjs ;;  # gjs: the shell's notification service
     plasma-*) echo plasma-desktop kwin-x11 kwin-wayland qtwayland5 ;;
-    sway|sway-mako|waybar) echo sway mako-notifier waybar grim xwayland ;;
+    sway|sway-mako|waybar*) echo sway mako-notifier waybar grim xwayland ;;
+    budgie) echo budgie-desktop gir1.2-peas-1.0 ;;
     xfce-*) echo xfce4-panel ;;
     mate) echo mate-panel mate-settings-daemon-common marco ;;
     lxqt) echo lxqt-panel openbox ;;
@@ -737,7 +849,7 @@ run_host() {
     env_list="HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
               XDG_RUNTIME_DIR=$work/runtime DESKTOPS_WORK=$work NO_AT_BRIDGE=1 PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8"
     case $host in
-    sway*|waybar)  # sway refuses to run as root: the whole session runs as nobody
+    sway*|waybar*)  # sway refuses to run as root: the whole session runs as nobody
         chown -R "$NOBODY:$NOBODY" "$work"
         timeout -k 10 "$HOST_TIMEOUT" setpriv --reuid=$NOBODY --regid=$NOBODY --clear-groups \
             env -i $env_list dbus-run-session -- bash "$0" --inside "$host" "$work" ;;

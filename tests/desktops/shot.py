@@ -13,6 +13,12 @@
 #       behind its first item) and the WCAG contrast of the icon's pixels against it:
 #       "best=R icon=#rrggbb panel=#rrggbb strong=N of=M" (N pixels reach 4.5:1 of the M that
 #       differ from the panel)
+#   shot.py edge BEFORE AFTER X0 Y0 X1 Y1
+#       how crisp the icon's edge is: of the pixels that differ from the panel (as for contrast),
+#       how many are "strong" (near one of the icon's three commonest colours or the panel's) and
+#       how many lie between colours, as antialiasing or an image scaled up leaves them, and the
+#       same share for the box shrunk to half and scaled up again (what a host that scales up an
+#       image of half the size shows): "strong=N between=M share=S scaled_up_share=U" (per cent)
 #   shot.py colour SHOT X Y
 #       the colour of one pixel, #rrggbb
 import collections
@@ -32,7 +38,8 @@ THRESHOLD = 24  # a channel that moved by less is noise (dithering, a clock's an
 
 class Picture:
     def __init__(self, path):
-        p = GdkPixbuf.Pixbuf.new_from_file(path)
+        p = path if isinstance(path, GdkPixbuf.Pixbuf) else GdkPixbuf.Pixbuf.new_from_file(path)
+        self.pixbuf = p
         self.w, self.h = p.get_width(), p.get_height()
         self.stride, self.n = p.get_rowstride(), p.get_n_channels()
         self.data = p.get_pixels()
@@ -112,6 +119,39 @@ def contrast(before, after, args):
     print("best=%.1f icon=#%02x%02x%02x panel=#%02x%02x%02x strong=%d of=%d" % ((best,) + colour + panel + (strong, total)))
 
 
+def edge_counts(pixels, panel, own):
+    strong = between = 0
+    for p in pixels:
+        if not differs(p, panel):
+            continue
+        if any(not differs(p, c) for c in own):
+            strong += 1
+        else:
+            between += 1
+    return strong, between
+
+
+def edge(before, after, args):
+    x0, y0, x1, y1 = box(args, after)
+    around = collections.Counter(before.at(x, y) for y in range(max(0, y0 - 3), min(after.h, y1 + 3))
+                                 for x in range(max(0, x0 - 3), min(after.w, x1 + 3)))
+    panel = around.most_common(1)[0][0]
+    pixels = [after.at(x, y) for y in range(y0, y1) for x in range(x0, x1)]
+    # The icon's own colours: the three commonest exact colours of its pixels, and the panel's.
+    counted = collections.Counter(p for p in pixels if differs(p, panel)).most_common(3)
+    own = [panel] + [c for c, n in counted if n >= 4]
+    strong, between = edge_counts(pixels, panel, own)
+    # The same box as a host shows an image of half the size scaled up: shrunk to half and
+    # brought back with bilinear filtering.
+    w, h = x1 - x0, y1 - y0
+    crop = after.pixbuf.new_subpixbuf(x0, y0, w, h)
+    half = crop.scale_simple(max(1, w // 2), max(1, h // 2), GdkPixbuf.InterpType.BILINEAR)
+    up = Picture(half.scale_simple(w, h, GdkPixbuf.InterpType.BILINEAR))
+    up_strong, up_between = edge_counts([up.at(x, y) for y in range(h) for x in range(w)], panel, own)
+    print("strong=%d between=%d share=%d scaled_up_share=%d" % (
+        strong, between, 100 * between // max(1, strong + between), 100 * up_between // max(1, up_strong + up_between)))
+
+
 def main():
     what = sys.argv[1]
     if what == "diff":
@@ -120,6 +160,8 @@ def main():
         item(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4], sys.argv[5:])
     elif what == "contrast":
         contrast(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4:])
+    elif what == "edge":
+        edge(Picture(sys.argv[2]), Picture(sys.argv[3]), sys.argv[4:])
     elif what == "colour":
         print("#%02x%02x%02x" % Picture(sys.argv[2]).at(int(sys.argv[3]), int(sys.argv[4])))
 
