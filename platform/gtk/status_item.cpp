@@ -194,17 +194,14 @@ void StatusItem::setImage(const Image& image) {
     options.templateTint = {1, 1, 1, 1};
     options.templateHalo = {0, 0, 0, 1};
     options.haloWidth = 1;
-    haveRegular_ = false;
+    largestDrawing_.clear();
     for (int scale : {1, 2}) {
         options.scale = scale;
         options.canvas = {kIconPoints, kIconPoints};
         const auto png = renderPng(image, options);
         const std::string folder = scale == 1 ? "/hicolor/22x22/apps/" : "/hicolor/22x22@2/apps/";
         const std::string file = theme + folder + iconName_ + ".png";
-        if (png && writeIcon(file, *png)) {
-            haveRegular_ = true;
-            largestDrawing_ = file;
-        }
+        if (png && writeIcon(file, *png)) largestDrawing_ = file;
     }
     pixmaps_.clear();
     for (int size : kPixmapSizes) {
@@ -213,7 +210,7 @@ void StatusItem::setImage(const Image& image) {
         options.canvas = {kIconPoints, kIconPoints};
         pixmaps_.push_back(renderPixels(image, options));
     }
-    themePath_ = haveRegular_ || haveSymbolic_ ? theme : "";
+    themePath_ = !largestDrawing_.empty() || haveSymbolic_ ? theme : "";
     emit("NewIcon");
     updateFallbackIcon();
 }
@@ -274,9 +271,9 @@ GVariant* StatusItem::property(const char* name) const {
 }
 
 std::string StatusItem::shownIconName() const {
-    if (xappWatcher_ && haveRegular_) return largestDrawing_;
+    if (xappWatcher_ && !largestDrawing_.empty()) return largestDrawing_;
     if (haveSymbolic_) return iconName_ + "-symbolic";
-    return haveRegular_ ? iconName_ : "";
+    return largestDrawing_.empty() ? "" : iconName_;
 }
 
 void StatusItem::emit(const char* signal, GVariant* parameters) {

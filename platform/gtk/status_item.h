@@ -85,8 +85,7 @@ private:
     std::string iconName_;
     std::string themePath_;  // the folder given to hosts
     bool haveSymbolic_ = false;  // the symbolic icon is in that folder
-    bool haveRegular_ = false;   // and the drawing at 1x and 2x
-    std::string largestDrawing_;  // the 2x drawing's file, or the 1x one's
+    std::string largestDrawing_;  // the drawing's file there, 2x or else 1x; none when unwritten
     bool xappWatcher_ = false;   // the watcher hands items to XApp status icons
     std::vector<Pixels> pixmaps_;
     std::string toolTip_;

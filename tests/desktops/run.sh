@@ -448,10 +448,15 @@ run_plasma() {
         QT_QPA_PLATFORM DESKTOPS_WORK HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR 2>/dev/null
     kwin_x11 >"$WORK/kwin.log" 2>&1 &
     wait_until 30 xprop -root _NET_SUPPORTING_WM_CHECK || { field start "kwin_x11 did not start"; exit 0; }
+    plasma_panel_run "X11 (kwin_x11)"
+}
+
+# plasma_panel_run SESSION: plasmashell's default panel under the running kwin, then the row.
+plasma_panel_run() {
     plasmashell >"$WORK/plasmashell.log" 2>&1 &
     wait_until 120 host_registered || { field start "plasmashell registered no tray host within 120 s"; exit 0; }
     sleep 8  # the panel is drawn after the host registers
-    field start "Plasma $(plasmashell --version 2>/dev/null | awk '{print $2}') X11 (kwin_x11)"
+    field start "Plasma $(plasmashell --version 2>/dev/null | awk '{print $2}') $1"
     PANEL_BOX="640 756 1140 800"  # the tray, left of the clock
     ITEM_END=first  # the tray grows to the left
     MENU_BUTTON=3
@@ -700,19 +705,12 @@ run_plasma_wayland() {
         --no-lockscreen --no-kactivities >"$WORK/kwin.log" 2>&1 &
     wait_until 30 test -S "$XDG_RUNTIME_DIR/wayland-desktops" || { field start "kwin_wayland did not start"; exit 0; }
     wait_until 30 bus_has org.kde.KWin || { field start "kwin_wayland took no bus name"; exit 0; }
-    plasmashell >"$WORK/plasmashell.log" 2>&1 &
-    wait_until 120 host_registered || { field start "plasmashell registered no tray host within 120 s"; exit 0; }
-    sleep 8  # the panel is drawn after the host registers
-    field start "Plasma $(plasmashell --version 2>/dev/null | awk '{print $2}') Wayland (kwin_wayland nested on Xvfb)"
-    PANEL_BOX="640 756 1140 800"  # the tray, left of the clock
-    ITEM_END=first  # the tray grows to the left
-    MENU_BUTTON=3
-    tray_host_run
+    plasma_panel_run "Wayland (kwin_wayland nested on Xvfb)"
 }
 
 # Budgie on X11: budgie-wm and budgie-panel. Budgie runs no StatusNotifierWatcher, so the item
 # shows as the XEmbed icon in the panel's system tray applet. That icon's own window carries the
-# application's name: the window lookups here take only mapped windows larger than an icon.
+# application's name, which `window_exists` tells from the window by its size.
 run_budgie() {
     KIND=x11
     start_xvfb

@@ -55,17 +55,21 @@ wait_until 10 window_visible && pass "the notice's click opens the window" || fa
 
 # With a watcher, the item registers there and no notice is sent.
 kill -TERM "$APP_PID"; wait "$APP_PID" 2>/dev/null
-start_fake watcher "$WORK/watcher.log"
-WATCHER_PID=$FAKE_PID
-start_app "$B" --background
-wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu with a watcher"
-wait_until 10 grep -q "^item $(bus_name_of "$APP_PID") $ITEM_PATH\$" "$WORK/watcher.log" &&
-    pass "the item registers with the watcher" || fail "watcher saw: $(cat "$WORK/watcher.log" 2>/dev/null)"
-
-dest=$(bus_name_of "$APP_PID")
-props=$(gdbus call --session --dest "$dest" --object-path "$ITEM_PATH" \
-    --method org.freedesktop.DBus.Properties.GetAll org.kde.StatusNotifierItem)
-name=$(printf '%s\n' "$props" | sed -n "s/.*'IconName': <'\([^']*\)'>.*/\1/p")
+# registers_beside ROLE PATH: a hidden start beside a stand-in watcher of that role; the item
+# registers there at PATH, and its properties there are read (dest, props, name).
+registers_beside() {
+    start_fake "$1" "$WORK/$1.log"
+    WATCHER_PID=$FAKE_PID
+    start_app "$B" --background
+    wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu beside the $1"
+    wait_until 10 grep -q "^item $(bus_name_of "$APP_PID") $2\$" "$WORK/$1.log" &&
+        pass "beside the $1 the item registers at $2" || fail "the $1 saw: $(cat "$WORK/$1.log" 2>/dev/null)"
+    dest=$(bus_name_of "$APP_PID")
+    props=$(gdbus call --session --dest "$dest" --object-path "$2" \
+        --method org.freedesktop.DBus.Properties.GetAll org.kde.StatusNotifierItem)
+    name=$(printf '%s\n' "$props" | sed -n "s/.*'IconName': <'\([^']*\)'>.*/\1/p")
+}
+registers_beside watcher "$ITEM_PATH"
 theme=$(printf '%s\n' "$props" | sed -n "s/.*'IconThemePath': <'\([^']*\)'>.*/\1/p")
 [ "$name" = com.dralmik.gateway.app-symbolic ] && pass "icon name $name" || fail "icon name: $props"
 for expected in "'ItemIsMenu': <true>" "'Menu': <objectpath '/StatusNotifierItem/Menu'>" \
@@ -174,17 +178,8 @@ wait_until 5 popup && pass "ContextMenu pops the menu up at the point" || fail "
 # nothing for a file path with "symbolic" in it; it opens the menu on a left click only for items
 # at the application indicators' path. The item is registered there and names its drawing's file.
 kill -TERM "$APP_PID" "$WATCHER_PID"; wait "$APP_PID" "$WATCHER_PID" 2>/dev/null
-start_fake xapp-watcher "$WORK/xapp.log"
-WATCHER_PID=$FAKE_PID
-start_app "$B" --background
 XAPP_PATH=/org/ayatana/NotificationItem/dralmik_gateway
-wait_until 20 menu_has 'Serving|true|false' || fail "no tray menu beside XApp's watcher"
-wait_until 10 grep -q "^item $(bus_name_of "$APP_PID") $XAPP_PATH\$" "$WORK/xapp.log" &&
-    pass "beside XApp's watcher the item registers at $XAPP_PATH" || fail "XApp's watcher saw: $(cat "$WORK/xapp.log" 2>/dev/null)"
-dest=$(bus_name_of "$APP_PID")
-props=$(gdbus call --session --dest "$dest" --object-path "$XAPP_PATH" \
-    --method org.freedesktop.DBus.Properties.GetAll org.kde.StatusNotifierItem)
-name=$(printf '%s\n' "$props" | sed -n "s/.*'IconName': <'\([^']*\)'>.*/\1/p")
+registers_beside xapp-watcher "$XAPP_PATH"
 case "$name" in
     *symbolic*) fail "XApp's watcher is given a name with symbolic in it: $name" ;;
     /*) [ "$(identify -format '%wx%h' "$name" 2>/dev/null)" = 44x44 ] && pass "XApp's watcher is given the 2x drawing's file" ||

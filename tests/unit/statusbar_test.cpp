@@ -8,7 +8,14 @@
 namespace dralmik::testing {
 namespace {
 
-using StatusMenu = LaunchedApp;
+struct StatusMenu : LaunchedApp {
+    // A --background start; what the bar says to the delegate, as the backend says it.
+    std::shared_ptr<StatusItemDelegate> startHidden() {
+        platform.args.push_back("--background");
+        launch();
+        return platform.statusItems.at(0)->delegate.lock();
+    }
+};
 
 const std::vector<std::string> kInitialMenu = {
     "(Starting)", "-", "Open Dralmik LLM Gateway", "-", "(Stop and Quit\u2026)", "-",
@@ -140,15 +147,8 @@ TEST_F(StatusMenu, CommandsPressThePageButtonsAfterShowingTheWindow) {
     EXPECT_TRUE(std::find(platform.log.begin(), platform.log.end(), "agent.unregister") == platform.log.end());
 }
 
-// What the bar says to the delegate, as the backend says it.
-std::shared_ptr<StatusItemDelegate> barDelegate(TestPlatform& platform) {
-    return platform.statusItems.at(0)->delegate.lock();
-}
-
 TEST_F(StatusMenu, AHiddenStartWithNowhereToShowTheItemPostsOneNoticeAfterAGracePeriod) {
-    platform.args.push_back("--background");
-    launch();
-    auto item = barDelegate(platform);
+    auto item = startHidden();
     ASSERT_TRUE(item);
     item->statusItemCannotBeShown();
     EXPECT_TRUE(platform.notices.empty());  // a panel may still come up with the session
@@ -178,16 +178,13 @@ TEST_F(StatusMenu, AHiddenStartWithNowhereToShowTheItemPostsOneNoticeAfterAGrace
 }
 
 TEST_F(StatusMenu, AHiddenStartWhoseBarNeverAnswersStillPostsItsNotice) {
-    platform.args.push_back("--background");
-    launch();
+    startHidden();
     platform.fireTimers();
     EXPECT_EQ(platform.notices.size(), 1u);
 }
 
 TEST_F(StatusMenu, APanelThatComesLateTakesTheNoticesPlace) {
-    platform.args.push_back("--background");
-    launch();
-    auto item = barDelegate(platform);
+    auto item = startHidden();
     ASSERT_TRUE(item);
     item->statusItemCannotBeShown();
     item->statusItemIsShown();  // within the grace period
@@ -196,9 +193,7 @@ TEST_F(StatusMenu, APanelThatComesLateTakesTheNoticesPlace) {
 }
 
 TEST_F(StatusMenu, APanelThatComesAfterTheNoticeWithdrawsIt) {
-    platform.args.push_back("--background");
-    launch();
-    auto item = barDelegate(platform);
+    auto item = startHidden();
     ASSERT_TRUE(item);
     item->statusItemCannotBeShown();
     platform.fireTimers();
@@ -214,9 +209,7 @@ TEST_F(StatusMenu, APanelThatComesAfterTheNoticeWithdrawsIt) {
 }
 
 TEST_F(StatusMenu, AHiddenStartWhoseNoticeNobodyTakesOpensTheWindow) {
-    platform.args.push_back("--background");
-    launch();
-    auto item = barDelegate(platform);
+    auto item = startHidden();
     ASSERT_TRUE(item);
     item->statusItemIsShown();
     platform.fireTimers();
@@ -230,9 +223,7 @@ TEST_F(StatusMenu, AHiddenStartWhoseNoticeNobodyTakesOpensTheWindow) {
 }
 
 TEST_F(StatusMenu, AWindowOpenedDuringTheGracePeriodNeedsNoNotice) {
-    platform.args.push_back("--background");
-    launch();
-    barDelegate(platform)->statusItemCannotBeShown();
+    startHidden()->statusItemCannotBeShown();
     delegate->applicationShouldHandleReopen();  // a second copy from the launcher
     platform.fireTimers();
     EXPECT_TRUE(platform.notices.empty());
@@ -240,7 +231,7 @@ TEST_F(StatusMenu, AWindowOpenedDuringTheGracePeriodNeedsNoNotice) {
 
 TEST_F(StatusMenu, AStartWithTheWindowPostsNoNoticeAndAMenuThatCannotShowOpensTheWindow) {
     launch();
-    auto item = barDelegate(platform);
+    auto item = platform.statusItems.at(0)->delegate.lock();
     ASSERT_TRUE(item);
     item->statusItemCannotBeShown();
     platform.fireTimers();
